@@ -1,0 +1,82 @@
+#pragma once
+// Message boxes and the common dialogs, behind one service so that windows can be
+// tested with scripted answers. Every call is modal and runs on the UI thread.
+
+#include <QColor>
+#include <QFont>
+#include <QList>
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+namespace sonorel::platform {
+
+enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel, AbortRetryIgnore };
+enum class MessageIcon { None, Critical, Question, Exclamation, Information };
+enum class MessageAnswer { Ok, Cancel, Yes, No, Retry, Abort, Ignore };
+
+struct MessageSpec {
+    QString text;
+    QString title = QStringLiteral("Sonorel");
+    MessageButtons buttons = MessageButtons::Ok;
+    MessageIcon icon = MessageIcon::None;
+    int defaultButton = 1; // 1 = first button of the set, 2 = second, 3 = third
+};
+
+struct FileFilter {
+    QString description; // shown as it stands, e.g. "Text (*.txt)"
+    QString pattern;     // "*.txt"; several patterns separated by ";"
+};
+
+struct FileDialogSpec {
+    QString title;
+    QList<FileFilter> filters;
+    int filterIndex = 1; // 1-based, as stored in the settings
+    QString initialFolder;
+    QString fileName; // proposed name, may be empty
+};
+
+struct FileChoice {
+    QString path;
+    int filterIndex = 1; // 1-based index of the filter the user left selected
+};
+
+struct FontChoice {
+    QFont font;
+    QColor color;
+};
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    virtual MessageAnswer message(const MessageSpec& spec, QWidget* owner = nullptr) = 0;
+    // Nothing when the user cancels. Saving never asks about overwriting: the
+    // callers ask their own question.
+    virtual std::optional<FileChoice> openFile(const FileDialogSpec& spec, QWidget* owner) = 0;
+    virtual std::optional<FileChoice> saveFile(const FileDialogSpec& spec, QWidget* owner) = 0;
+    virtual std::optional<FontChoice> chooseFont(const FontChoice& initial, QWidget* owner) = 0;
+    virtual std::optional<QColor> chooseColor(const std::optional<QColor>& initial,
+                                              QWidget* owner) = 0;
+    virtual std::optional<QString> chooseFolder(const QString& title, const QString& initialFolder,
+                                                QWidget* owner) = 0;
+};
+
+class QtDialogs final : public Dialogs {
+public:
+    MessageAnswer message(const MessageSpec& spec, QWidget* owner = nullptr) override;
+    std::optional<FileChoice> openFile(const FileDialogSpec& spec, QWidget* owner) override;
+    std::optional<FileChoice> saveFile(const FileDialogSpec& spec, QWidget* owner) override;
+    std::optional<FontChoice> chooseFont(const FontChoice& initial, QWidget* owner) override;
+    std::optional<QColor> chooseColor(const std::optional<QColor>& initial,
+                                      QWidget* owner) override;
+    std::optional<QString> chooseFolder(const QString& title, const QString& initialFolder,
+                                        QWidget* owner) override;
+};
+
+// The Qt name filter for one filter pair: the description itself when it already
+// ends in "(pattern)", else description + " (" + pattern + ")".
+QString qtNameFilter(const FileFilter& filter);
+
+} // namespace sonorel::platform

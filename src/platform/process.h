@@ -1,0 +1,37 @@
+#pragma once
+// Starting other programs (the MP3 encoder, the reader from the voice chooser,
+// an installer) with argument lists, never one shell string, and telling later
+// whether a started process still runs.
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace sonorel::platform {
+
+enum class WindowMode { Hidden, Normal };
+
+class ProcessLauncher {
+public:
+    virtual ~ProcessLauncher() = default;
+    // Starts `program` detached; returns its process id, or nothing when it could
+    // not be started (not found, not executable). Hidden: standard output and
+    // error go nowhere.
+    virtual std::optional<qint64> start(const QString& program, const QStringList& arguments,
+                                        WindowMode mode) = 0;
+    // True while the process exists and has not ended (a zombie has ended).
+    virtual bool isAlive(qint64 pid) const = 0;
+};
+
+class LinuxProcessLauncher final : public ProcessLauncher {
+public:
+    std::optional<qint64> start(const QString& program, const QStringList& arguments,
+                                WindowMode mode) override;
+    bool isAlive(qint64 pid) const override;
+};
+
+// A helper program: the copy beside `programFolder` when there is one, else the
+// one on PATH; empty when neither exists.
+QString findHelperProgram(const QString& name, const QString& programFolder);
+
+} // namespace sonorel::platform

@@ -1,0 +1,26 @@
+#pragma once
+// Reading text files the way the reader's text boxes load them: rich text as its
+// plain text, anything else as plain text.
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+namespace sonorel::platform {
+
+// Plain text: UTF-8 (a BOM is dropped); UTF-16 with a BOM; bytes that are not
+// valid UTF-8 are read as Windows-1252. Line ends are kept as they are.
+QString decodePlainText(const QByteArray& bytes);
+
+// The plain text of an RTF document: groups, control words, \par, \line, \tab,
+// \'hh in the document's code page, \uN with \ucN skipping; destinations such as
+// \fonttbl, \colortbl, \stylesheet, \info and every \* group are skipped.
+// Paragraphs end with "\n". Never fails: malformed input yields what could be read.
+QString rtfToPlainText(const QByteArray& rtf);
+
+bool looksLikeRtf(const QByteArray& bytes); // starts with "{\rtf"
+
+// The file's text, RTF converted; nothing when the file cannot be read.
+std::optional<QString> loadTextFile(const QString& path);
+
+} // namespace sonorel::platform

@@ -1,0 +1,66 @@
+#include "support/fakes.h"
+
+namespace sonorel::test {
+
+using namespace platform;
+
+MessageAnswer defaultAnswer(const MessageSpec& spec) {
+    static const QList<QList<MessageAnswer>> sets = {
+        {MessageAnswer::Ok},
+        {MessageAnswer::Ok, MessageAnswer::Cancel},
+        {MessageAnswer::Yes, MessageAnswer::No},
+        {MessageAnswer::Yes, MessageAnswer::No, MessageAnswer::Cancel},
+        {MessageAnswer::Retry, MessageAnswer::Cancel},
+        {MessageAnswer::Abort, MessageAnswer::Retry, MessageAnswer::Ignore},
+    };
+    const auto& set = sets[static_cast<int>(spec.buttons)];
+    return set[std::clamp(spec.defaultButton, 1, int(set.size())) - 1];
+}
+
+template <class T> std::optional<T> ScriptedDialogs::next() {
+    if (m_script.isEmpty() || !std::holds_alternative<T>(m_script.head()))
+        return std::nullopt;
+    return std::get<T>(m_script.dequeue());
+}
+
+MessageAnswer ScriptedDialogs::message(const MessageSpec& spec, QWidget*) {
+    messages << spec;
+    return next<MessageAnswer>().value_or(defaultAnswer(spec));
+}
+
+std::optional<FileChoice> ScriptedDialogs::openFile(const FileDialogSpec& spec, QWidget*) {
+    fileDialogs << spec;
+    return next<std::optional<FileChoice>>().value_or(std::nullopt);
+}
+
+std::optional<FileChoice> ScriptedDialogs::saveFile(const FileDialogSpec& spec, QWidget*) {
+    fileDialogs << spec;
+    return next<std::optional<FileChoice>>().value_or(std::nullopt);
+}
+
+std::optional<FontChoice> ScriptedDialogs::chooseFont(const FontChoice&, QWidget*) {
+    ++fontDialogs;
+    return next<std::optional<FontChoice>>().value_or(std::nullopt);
+}
+
+std::optional<QColor> ScriptedDialogs::chooseColor(const std::optional<QColor>&, QWidget*) {
+    ++colorDialogs;
+    return next<std::optional<QColor>>().value_or(std::nullopt);
+}
+
+std::optional<QString> ScriptedDialogs::chooseFolder(const QString&, const QString&, QWidget*) {
+    ++folderDialogs;
+    return next<std::optional<QString>>().value_or(std::nullopt);
+}
+
+std::optional<qint64> FakeLauncher::start(const QString& program, const QStringList& arguments,
+                                          WindowMode mode) {
+    if (failStarts)
+        return std::nullopt;
+    const qint64 pid = m_nextPid++;
+    started << Started{program, arguments, mode, pid};
+    m_alive.insert(pid);
+    return pid;
+}
+
+} // namespace sonorel::test

@@ -1,0 +1,113 @@
+#pragma once
+// Test doubles of the platform services.
+
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/process.h"
+#include "platform/programfolder.h"
+#include "platform/shellopen.h"
+#include "platform/tempfolder.h"
+
+#include <QList>
+#include <QQueue>
+#include <QSet>
+#include <variant>
+
+namespace sonorel::test {
+
+class FakeClock final : public platform::Clock {
+public:
+    explicit FakeClock(QDateTime now = QDateTime(QDate(2026, 1, 5), QTime(9, 30)))
+        : m_now(std::move(now)) {}
+    QDateTime now() const override { return m_now; }
+    void set(const QDateTime& now) { m_now = now; }
+    void advanceSeconds(qint64 s) { m_now = m_now.addSecs(s); }
+
+private:
+    QDateTime m_now;
+};
+
+class FakeProgramFolder final : public platform::ProgramFolder {
+public:
+    explicit FakeProgramFolder(QString folder, QString writable = {})
+        : m_folder(std::move(folder)), m_writable(writable.isEmpty() ? m_folder : writable) {}
+    QString folder() const override { return m_folder; }
+    QString writableFolder() const override { return m_writable; }
+
+private:
+    QString m_folder, m_writable;
+};
+
+class FakeTempFolder final : public platform::TempFolder {
+public:
+    explicit FakeTempFolder(QString path) : m_path(std::move(path)) {}
+    QString path() override { return m_path; }
+    QString error() const override { return {}; }
+
+private:
+    QString m_path;
+};
+
+// Answers dialogs from a script and records every message and dialog shown.
+// An unscripted message gets its default button; an unscripted file, font,
+// colour or folder dialog is cancelled.
+class ScriptedDialogs final : public platform::Dialogs {
+public:
+    using Answer = std::variant<platform::MessageAnswer, std::optional<platform::FileChoice>,
+                                std::optional<platform::FontChoice>, std::optional<QColor>,
+                                std::optional<QString>>;
+
+    void answer(Answer a) { m_script.enqueue(std::move(a)); }
+
+    QList<platform::MessageSpec> messages;
+    QList<platform::FileDialogSpec> fileDialogs;
+    int fontDialogs = 0, colorDialogs = 0, folderDialogs = 0;
+
+    platform::MessageAnswer message(const platform::MessageSpec& spec, QWidget*) override;
+    std::optional<platform::FileChoice> openFile(const platform::FileDialogSpec& spec,
+                                                 QWidget*) override;
+    std::optional<platform::FileChoice> saveFile(const platform::FileDialogSpec& spec,
+                                                 QWidget*) override;
+    std::optional<platform::FontChoice> chooseFont(const platform::FontChoice&, QWidget*) override;
+    std::optional<QColor> chooseColor(const std::optional<QColor>&, QWidget*) override;
+    std::optional<QString> chooseFolder(const QString&, const QString&, QWidget*) override;
+
+private:
+    template <class T> std::optional<T> next();
+    QQueue<Answer> m_script;
+};
+
+// The answer a message box gives when its default button is pressed.
+platform::MessageAnswer defaultAnswer(const platform::MessageSpec& spec);
+
+class FakeLauncher final : public platform::ProcessLauncher {
+public:
+    struct Started {
+        QString program;
+        QStringList arguments;
+        platform::WindowMode mode;
+        qint64 pid;
+    };
+    QList<Started> started;
+    bool failStarts = false;
+
+    std::optional<qint64> start(const QString& program, const QStringList& arguments,
+                                platform::WindowMode mode) override;
+    bool isAlive(qint64 pid) const override { return m_alive.contains(pid); }
+    void finish(qint64 pid) { m_alive.remove(pid); }
+
+private:
+    qint64 m_nextPid = 1000;
+    QSet<qint64> m_alive;
+};
+
+class RecordingShellOpener final : public platform::ShellOpener {
+public:
+    QStringList opened;
+    bool open(const QString& urlOrPath) override {
+        opened << urlOrPath;
+        return true;
+    }
+};
+
+} // namespace sonorel::test
