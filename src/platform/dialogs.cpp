@@ -143,8 +143,8 @@ std::optional<FontChoice> QtDialogs::chooseFont(const FontChoice& initial, QWidg
     QColor color = initial.color.isValid() ? initial.color : QColor(Qt::black);
     auto* colorButton = new QPushButton(QObject::tr("&Colour..."), &dialog);
     const auto showColor = [&] {
-        colorButton->setStyleSheet(QStringLiteral("QPushButton { border-left: 14px solid %1; }")
-                                       .arg(color.name()));
+        colorButton->setStyleSheet(
+            QStringLiteral("QPushButton { border-left: 14px solid %1; }").arg(color.name()));
     };
     showColor();
     QObject::connect(colorButton, &QPushButton::clicked, &dialog, [&] {
@@ -166,8 +166,7 @@ std::optional<FontChoice> QtDialogs::chooseFont(const FontChoice& initial, QWidg
     return FontChoice{fonts->currentFont(), color};
 }
 
-std::optional<QColor> QtDialogs::chooseColor(const std::optional<QColor>& initial,
-                                             QWidget* owner) {
+std::optional<QColor> QtDialogs::chooseColor(const std::optional<QColor>& initial, QWidget* owner) {
     const QColor picked = QColorDialog::getColor(initial.value_or(QColor(Qt::white)), owner);
     if (!picked.isValid())
         return std::nullopt;

@@ -2,11 +2,11 @@
 // Message boxes and the common dialogs, behind one service so that windows can be
 // tested with scripted answers. Every call is modal and runs on the UI thread.
 
+#include <optional>
 #include <QColor>
 #include <QFont>
 #include <QList>
 #include <QString>
-#include <optional>
 
 class QWidget;
 

@@ -1,13 +1,15 @@
 #include "platform/files.h"
 
-#include <QFile>
 #include <filesystem>
+#include <QFile>
 #include <system_error>
 
 namespace sonorel::platform {
 
 namespace {
-std::filesystem::path native(const QString& path) { return std::filesystem::path(path.toStdString()); }
+std::filesystem::path native(const QString& path) {
+    return std::filesystem::path(path.toStdString());
+}
 } // namespace
 
 bool fileExists(const QString& path) {

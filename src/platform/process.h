@@ -3,9 +3,9 @@
 // an installer) with argument lists, never one shell string, and telling later
 // whether a started process still runs.
 
+#include <optional>
 #include <QString>
 #include <QStringList>
-#include <optional>
 
 namespace sonorel::platform {
 

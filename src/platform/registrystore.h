@@ -5,9 +5,9 @@
 // compare without regard to letter case; a trailing "\" on a key is ignored.
 // Every member may be called from any thread.
 
-#include <QString>
 #include <cstdint>
 #include <optional>
+#include <QString>
 
 namespace sonorel::platform {
 

@@ -2,9 +2,9 @@
 // Reading text files the way the reader's text boxes load them: rich text as its
 // plain text, anything else as plain text.
 
+#include <optional>
 #include <QByteArray>
 #include <QString>
-#include <optional>
 
 namespace sonorel::platform {
 

@@ -3,7 +3,9 @@
 namespace sonorel {
 
 namespace {
-QString lastTwoDigits(std::int64_t n) { return (QStringLiteral("0") + QString::number(n)).right(2); }
+QString lastTwoDigits(std::int64_t n) {
+    return (QStringLiteral("0") + QString::number(n)).right(2);
+}
 } // namespace
 
 QString elapsedText(std::int64_t seconds) {

@@ -1,6 +1,6 @@
 #pragma once
-#include <QString>
 #include <cstdint>
+#include <QString>
 
 namespace sonorel {
 

@@ -23,7 +23,9 @@ LinkCommand classifyLinkCommand(const QString& command) {
     return LinkCommand::File;
 }
 
-QString linkCommandText(const QString& command) { return command.mid(kKeyLength); }
+QString linkCommandText(const QString& command) {
+    return command.mid(kKeyLength);
+}
 
 QString makeLinkCommand(const QString& code, const QString& text) {
     return kLinkToken + code + text;

@@ -3,8 +3,8 @@
 // 32-character token, a two-character code, then the command's own text.
 // Positions in comments count characters from 1.
 
-#include <QString>
 #include <cstdint>
+#include <QString>
 
 namespace sonorel {
 

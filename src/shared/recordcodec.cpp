@@ -1,8 +1,12 @@
 #include "shared/recordcodec.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace sonorel {
 
@@ -32,7 +36,9 @@ void RecordWriter::int32(std::int32_t value) {
         m_bytes.append(static_cast<char>((v >> shift) & 0xFF));
 }
 
-void RecordWriter::boolean(bool value) { int16(value ? -1 : 0); }
+void RecordWriter::boolean(bool value) {
+    int16(value ? -1 : 0);
+}
 
 void RecordWriter::text(const QString& value) {
     const QByteArray utf8 = cutUtf8(value.toUtf8(), kMaxTextBytes);
@@ -50,11 +56,17 @@ std::uint32_t RecordReader::littleEndian(int size) {
     return value;
 }
 
-std::int16_t RecordReader::int16() { return static_cast<std::int16_t>(littleEndian(2)); }
+std::int16_t RecordReader::int16() {
+    return static_cast<std::int16_t>(littleEndian(2));
+}
 
-std::int32_t RecordReader::int32() { return static_cast<std::int32_t>(littleEndian(4)); }
+std::int32_t RecordReader::int32() {
+    return static_cast<std::int32_t>(littleEndian(4));
+}
 
-bool RecordReader::boolean() { return int16() != 0; }
+bool RecordReader::boolean() {
+    return int16() != 0;
+}
 
 QString RecordReader::text() {
     const qsizetype count = littleEndian(2);
@@ -65,15 +77,46 @@ QString RecordReader::text() {
 }
 
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error) {
-    QSaveFile file(path);
-    // A folder we may write but whose old file we may not replace must not fall
-    // back to writing in place: that is exactly the half-written file to avoid.
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    // Written by hand rather than with QSaveFile: a flush that fails halfway
+    // (a full disk, a file size limit) must never be renamed over the old file,
+    // so every write, the sync and the close are checked.
+    const auto fail = [&](const QString& why) {
         if (error)
-            *error = file.errorString();
-        file.cancelWriting();
+            *error = why + ": " + QString::fromLocal8Bit(std::strerror(errno));
         return false;
+    };
+    const QByteArray target = QFile::encodeName(path);
+    QByteArray temp = target + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return fail("cannot create a temporary file beside " + path);
+    const auto discard = [&](const QString& why) {
+        const int saved = errno;
+        ::close(fd);
+        ::unlink(temp.constData());
+        errno = saved;
+        return fail(why);
+    };
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return discard("cannot write " + path);
+        done += n;
+    }
+    // Settings files are the user's own: readable by others, like any config file.
+    if (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0)
+        return discard("cannot write " + path);
+    if (::close(fd) != 0) {
+        ::unlink(temp.constData());
+        return fail("cannot write " + path);
+    }
+    if (::rename(temp.constData(), target.constData()) != 0) {
+        const int saved = errno;
+        ::unlink(temp.constData());
+        errno = saved;
+        return fail("cannot replace " + path);
     }
     return true;
 }

@@ -4,9 +4,9 @@
 // count followed by UTF-8 bytes. Readers never fail: whatever lies past the end of
 // the data reads as 0 or as an empty text.
 
+#include <cstdint>
 #include <QByteArray>
 #include <QString>
-#include <cstdint>
 
 namespace sonorel {
 

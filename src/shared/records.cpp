@@ -28,6 +28,8 @@ std::optional<bool> boolFromText(const QString& text) {
     return std::nullopt;
 }
 
-QString textFromBool(bool value) { return value ? QStringLiteral("True") : QStringLiteral("False"); }
+QString textFromBool(bool value) {
+    return value ? QStringLiteral("True") : QStringLiteral("False");
+}
 
 } // namespace sonorel

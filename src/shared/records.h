@@ -5,9 +5,9 @@
 
 #include "shared/recordcodec.h"
 
-#include <QString>
 #include <cstdint>
 #include <optional>
+#include <QString>
 
 namespace sonorel {
 
@@ -15,12 +15,13 @@ namespace sonorel {
 struct TTSSets {
     std::int32_t EngineGeneration = 0; // 4, 5, or 0 before any choice
     std::int32_t VoiceIndex = 0;
-    QString VoiceName; // list text without the 9-character suffix
+    QString VoiceName;           // list text without the 9-character suffix
     std::int32_t RateValue = 0;  // rate scroll bar position 0..100
     std::int32_t PitchValue = 0; // pitch scroll bar position 0..100
 
     static void fields(auto& r, auto& io) {
-        io(r.EngineGeneration), io(r.VoiceIndex), io(r.VoiceName), io(r.RateValue), io(r.PitchValue);
+        io(r.EngineGeneration), io(r.VoiceIndex), io(r.VoiceName), io(r.RateValue),
+            io(r.PitchValue);
     }
     bool operator==(const TTSSets&) const = default;
 };
@@ -55,7 +56,8 @@ struct WinSets {
     RecordColor SlideForeColor = 0;
 
     static void fields(auto& r, auto& io) {
-        io(r.WinState), io(r.WinVisible), io(r.WinLeft), io(r.WinTop), io(r.WinWidth), io(r.WinHeight);
+        io(r.WinState), io(r.WinVisible), io(r.WinLeft), io(r.WinTop), io(r.WinWidth),
+            io(r.WinHeight);
         io(r.OpenFolder), io(r.SaveFolder), io(r.OpenExt), io(r.SaveExt);
         io(r.TextBoxShown), io(r.TextBoxHeight);
         io(r.TextFontName), io(r.TextFontBold), io(r.TextFontItalic), io(r.TextFontSize);
@@ -64,7 +66,8 @@ struct WinSets {
         io(r.BatchDrive), io(r.BatchSourceFolder), io(r.BatchTargetFolder), io(r.SlideFolder);
         io(r.SlideDelaySec), io(r.SlideFullWindow), io(r.SlideRandom), io(r.SlideBackColor);
         io(r.SlideFontName), io(r.SlideFontBold), io(r.SlideFontItalic), io(r.SlideFontSize);
-        io(r.SlideFontUnderline), io(r.SlideFontStrikethru), io(r.SlideFontCharset), io(r.SlideForeColor);
+        io(r.SlideFontUnderline), io(r.SlideFontStrikethru), io(r.SlideFontCharset),
+            io(r.SlideForeColor);
     }
     bool operator==(const WinSets&) const = default;
 

@@ -2,8 +2,8 @@
 // Most handlers run a list of steps where a failing step is skipped and the next
 // one runs. A step fails by throwing; nothing thrown ever leaves the handler.
 
-#include <QDebug>
 #include <exception>
+#include <QDebug>
 #include <utility>
 
 namespace sonorel {

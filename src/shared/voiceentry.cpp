@@ -4,7 +4,9 @@
 
 namespace sonorel {
 
-QString voiceSuffix(int generation) { return QStringLiteral(" (TTS%1.0)").arg(generation); }
+QString voiceSuffix(int generation) {
+    return QStringLiteral(" (TTS%1.0)").arg(generation);
+}
 
 QString voiceEntryText(const QString& voiceName, int generation) {
     return voiceName + voiceSuffix(generation);
@@ -12,7 +14,7 @@ QString voiceEntryText(const QString& voiceName, int generation) {
 
 QString voiceNameFromEntry(const QString& entryText) {
     return entryText.size() > kVoiceSuffixLength ? entryText.chopped(kVoiceSuffixLength)
-                                                  : QString();
+                                                 : QString();
 }
 
 std::int32_t voiceItemCode(int generation, std::int32_t index) {
@@ -30,7 +32,9 @@ DecodedItemCode decodeWithDigits(std::int32_t itemCode, int indexDigits) {
 }
 } // namespace
 
-DecodedItemCode decodeItemCode(std::int32_t itemCode) { return decodeWithDigits(itemCode, 5); }
+DecodedItemCode decodeItemCode(std::int32_t itemCode) {
+    return decodeWithDigits(itemCode, 5);
+}
 
 DecodedItemCode decodeItemCodeTwoDigits(std::int32_t itemCode) {
     return decodeWithDigits(itemCode, 2);

@@ -2,8 +2,8 @@
 // Voice list entries: "<name> (TTS4.0)" / "<name> (TTS5.0)" and their item codes
 // (generation digit followed by the voice's index in five digits).
 
-#include <QString>
 #include <cstdint>
+#include <QString>
 
 namespace sonorel {
 

@@ -18,4 +18,6 @@ TEST(ElapsedText, HoursKeepTheirLastTwoDigits) {
     EXPECT_EQ(elapsedText(100 * 3600 + 5), "00:00:05");
 }
 
-TEST(ElapsedText, NegativeCountShowsZero) { EXPECT_EQ(elapsedText(-5), "00:00:00"); }
+TEST(ElapsedText, NegativeCountShowsZero) {
+    EXPECT_EQ(elapsedText(-5), "00:00:00");
+}

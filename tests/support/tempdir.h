@@ -1,6 +1,6 @@
 #pragma once
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <QTemporaryDir>
 
 namespace sonorel::test {
 

@@ -1,8 +1,8 @@
 // GoogleTest inside a QApplication, so tests can use widgets, timers and queued
 // signals. Windows never reach a screen: the offscreen platform is the default.
 
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
