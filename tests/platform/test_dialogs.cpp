@@ -1,1 +1,109 @@
+// The real Qt dialogs, driven offscreen: each test inspects the modal dialog that
+// opens and answers it like a user would.
+
+#include "platform/dialogs.h"
+#include "support/tempdir.h"
+
+#include <functional>
 #include <gtest/gtest.h>
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+using namespace sonorel::platform;
+
+namespace {
+// Runs `inspect` on the modal dialog of type T as soon as it is shown.
+template <class T> void whenShown(std::function<void(T*)> inspect) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, inspect] {
+        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            poll->stop();
+            poll->deleteLater();
+            inspect(dialog);
+        }
+    });
+    poll->start(5);
+}
+} // namespace
+
+TEST(QtDialogs, OverwriteQuestionHasYesNoWithNoAsDefault) {
+    QtDialogs dialogs;
+    bool inspected = false;
+    whenShown<QMessageBox>([&](QMessageBox* box) {
+        inspected = true;
+        EXPECT_EQ(box->windowTitle(), "Message");
+        EXPECT_EQ(box->text(), "/tmp/a.mp3 is already exist,do you want to overwrite it ?");
+        EXPECT_EQ(box->icon(), QMessageBox::Question);
+        EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+        ASSERT_NE(box->defaultButton(), nullptr);
+        EXPECT_EQ(box->standardButton(box->defaultButton()), QMessageBox::No);
+        box->defaultButton()->click();
+    });
+    const MessageAnswer answer =
+        dialogs.message({"/tmp/a.mp3 is already exist,do you want to overwrite it ?", "Message",
+                         MessageButtons::YesNo, MessageIcon::Question, 2});
+    EXPECT_TRUE(inspected);
+    EXPECT_EQ(answer, MessageAnswer::No);
+}
+
+TEST(QtDialogs, MessageReportsTheButtonPressed) {
+    QtDialogs dialogs;
+    whenShown<QMessageBox>([](QMessageBox* box) {
+        EXPECT_EQ(box->windowTitle(), "Sonorel");
+        EXPECT_EQ(box->icon(), QMessageBox::Critical);
+        box->button(QMessageBox::Yes)->click();
+    });
+    EXPECT_EQ(dialogs.message({"Can not find appropriate speech engine!", "Sonorel",
+                               MessageButtons::YesNo, MessageIcon::Critical, 1}),
+              MessageAnswer::Yes);
+
+    whenShown<QMessageBox>([](QMessageBox* box) {
+        EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+        box->reject(); // Escape on a plain notice counts as OK
+    });
+    EXPECT_EQ(dialogs.message({"Bell file is not exists"}), MessageAnswer::Ok);
+}
+
+class QtFileDialogs : public sonorel::test::TempDirTest {};
+
+TEST_F(QtFileDialogs, SaveDialogShowsTheFiltersAndReportsTheChosenOne) {
+    QtDialogs dialogs;
+    const QList<FileFilter> filters = {{"Rich Text File(*.rtf)", "*.rtf"},
+                                       {"Text File(*.txt)", "*.txt"},
+                                       {"MP3 File (*.mp3)", "*.mp3"},
+                                       {"WAV File (*.wav)", "*.wav"}};
+    whenShown<QFileDialog>([&](QFileDialog* d) {
+        EXPECT_EQ(d->windowTitle(), "Save as");
+        EXPECT_EQ(d->nameFilters(), (QStringList{"Rich Text File(*.rtf)", "Text File(*.txt)",
+                                                 "MP3 File (*.mp3)", "WAV File (*.wav)"}));
+        EXPECT_EQ(d->selectedNameFilter(), "MP3 File (*.mp3)");
+        EXPECT_EQ(QDir(d->directory()).canonicalPath(), QDir(path()).canonicalPath());
+        d->selectNameFilter("WAV File (*.wav)");
+        d->selectFile(path("speech.wav"));
+        QMetaObject::invokeMethod(d, "accept");
+    });
+    const auto choice = dialogs.saveFile({"Save as", filters, 3, path(), {}}, nullptr);
+    ASSERT_TRUE(choice.has_value());
+    EXPECT_EQ(choice->path, path("speech.wav"));
+    EXPECT_EQ(choice->filterIndex, 4);
+}
+
+TEST_F(QtFileDialogs, CancelledOpenDialogGivesNothing) {
+    QtDialogs dialogs;
+    whenShown<QFileDialog>([](QFileDialog* d) {
+        EXPECT_EQ(d->windowTitle(), "Select A File");
+        EXPECT_EQ(d->fileMode(), QFileDialog::ExistingFile);
+        d->reject();
+    });
+    EXPECT_FALSE(
+        dialogs.openFile({"Select A File", {{"Text (*.txt)", "*.txt"}}, 1, path(), {}}, nullptr));
+}
+
+TEST(QtDialogs, NameFilterAddsThePatternOnlyWhenMissing) {
+    EXPECT_EQ(qtNameFilter({"Text (*.txt)", "*.txt"}), "Text (*.txt)");
+    EXPECT_EQ(qtNameFilter({"Word lists", "*.txt;*.lst"}), "Word lists (*.txt *.lst)");
+}
