@@ -3,11 +3,11 @@
 // threads, queues, pause and reset, sound output, events on the UI thread) is
 // shared by both families and lives in the speech session.
 
+#include <cstdint>
+#include <memory>
 #include <QList>
 #include <QString>
 #include <QStringView>
-#include <cstdint>
-#include <memory>
 #include <stdexcept>
 
 namespace sonorel::platform::speech {
@@ -69,8 +69,7 @@ public:
     virtual int sampleRate() const = 0;
     // Synthesizes one chunk (a sentence or a clause). Returns false when cancelled
     // through ChunkOutput::audio(); throws EngineError when the engine fails.
-    virtual bool synthesize(QStringView text, const SynthSettings& settings,
-                            ChunkOutput& out) = 0;
+    virtual bool synthesize(QStringView text, const SynthSettings& settings, ChunkOutput& out) = 0;
 };
 
 struct VoiceDescription {

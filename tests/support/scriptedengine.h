@@ -1,0 +1,37 @@
+#pragma once
+// A scripted engine family for tests: every word of the text becomes a fixed
+// number of samples per character, with a short gap after it, so tests know
+// exactly which words, samples and durations to expect.
+
+#include "platform/speech/synthesizer.h"
+
+#include <atomic>
+
+namespace sonorel::test {
+
+class ScriptedSynthesizer final : public platform::speech::Synthesizer {
+public:
+    static constexpr int kRate = 8000;
+    static constexpr int kSamplesPerChar = 80; // 10 ms
+    static constexpr int kGap = 40;
+
+    int sampleRate() const override { return kRate; }
+    bool synthesize(QStringView text, const platform::speech::SynthSettings& settings,
+                    platform::speech::ChunkOutput& out) override;
+
+    std::atomic<int> calls{0};
+    std::atomic<bool> failNext{false};
+};
+
+// Two voices, "Alpha" and "Beta", both scripted.
+class ScriptedFamily final : public platform::speech::EngineFamily {
+public:
+    QList<platform::speech::VoiceDescription> voices() const override;
+    platform::speech::UnitRange speedRange(int voice) const override;
+    platform::speech::UnitRange pitchRange(int voice) const override;
+    std::shared_ptr<platform::speech::Synthesizer> synthesizer(int voice) override;
+
+    std::shared_ptr<ScriptedSynthesizer> synth = std::make_shared<ScriptedSynthesizer>();
+};
+
+} // namespace sonorel::test
