@@ -13,9 +13,11 @@ namespace sonorel::platform {
 QString decodePlainText(const QByteArray& bytes);
 
 // The plain text of an RTF document: groups, control words, \par, \line, \tab,
-// \'hh in the document's code page, \uN with \ucN skipping; destinations such as
-// \fonttbl, \colortbl, \stylesheet, \info and every \* group are skipped.
-// Paragraphs end with "\n". Never fails: malformed input yields what could be read.
+// \'hh in the document's code page (or the current font's character set), \uN
+// with \ucN skipping; destinations such as \fonttbl, \colortbl, \stylesheet,
+// \info and every \* group are skipped. Paragraphs and table rows end with "\n",
+// table cells with a tab; list items keep their bullet or number. Never fails:
+// malformed input yields what could be read.
 QString rtfToPlainText(const QByteArray& rtf);
 
 bool looksLikeRtf(const QByteArray& bytes); // starts with "{\rtf"
