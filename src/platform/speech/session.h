@@ -43,6 +43,8 @@ public:
 
     // Returns the new stream's number (1, 2, ...), or 0 without a synthesizer.
     int speak(const QString& text);
+    // A stream number for speech that goes elsewhere (into a file).
+    int takeStreamNumber() { return m_nextStream++; }
     void pause();
     void resume();
     bool isPaused() const;

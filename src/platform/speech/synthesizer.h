@@ -88,6 +88,8 @@ public:
     virtual UnitRange pitchRange(int voice) const = 0;
     // Throws EngineError when the voice cannot be loaded.
     virtual std::shared_ptr<Synthesizer> synthesizer(int voice) = 0;
+    // The voice a new voice object starts with.
+    virtual int defaultVoice() const { return 0; }
 };
 
 } // namespace sonorel::platform::speech

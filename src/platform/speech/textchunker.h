@@ -18,7 +18,9 @@ public:
     static constexpr int kFirstClauseWords = 4;
     static constexpr int kMaxChunk = 400;
 
-    explicit TextChunker(QString text) : m_text(std::move(text)) {}
+    // Files need no quick first sound: they are cut into whole sentences only.
+    explicit TextChunker(QString text, bool shortFirstClause = true)
+        : m_text(std::move(text)), m_first(shortFirstClause) {}
 
     // The next piece, or nothing at the end. Pieces cover the text without gaps;
     // a piece of blanks only is never returned.
@@ -30,7 +32,7 @@ private:
 
     QString m_text;
     int m_pos = 0;
-    bool m_first = true;
+    bool m_first;
 };
 
 } // namespace sonorel::platform::speech

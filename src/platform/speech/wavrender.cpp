@@ -1,0 +1,162 @@
+#include "platform/speech/wavrender.h"
+
+#include "platform/speech/textchunker.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <QFile>
+#include <sndfile.h>
+#include <thread>
+#include <vector>
+
+namespace sonorel::platform::speech {
+
+namespace {
+
+// Chunks synthesized ahead of the writer, at most: bounds memory whatever the text.
+constexpr std::size_t kWindow = 8;
+
+struct Rendered {
+    std::vector<std::int16_t> samples;
+    std::vector<WordMark> words; // positions in the whole text
+    bool ok = true;
+    QString error;
+};
+
+class Collect final : public ChunkOutput {
+public:
+    Collect(Rendered& r, int offset, const std::atomic<bool>& cancel)
+        : m_r(r), m_offset(offset), m_cancel(cancel) {}
+    bool audio(const std::int16_t* s, std::size_t n) override {
+        if (m_cancel)
+            return false;
+        m_r.samples.insert(m_r.samples.end(), s, s + n);
+        return true;
+    }
+    void word(const WordMark& w) override {
+        m_r.words.push_back({w.position + m_offset, w.length, w.sample});
+    }
+
+private:
+    Rendered& m_r;
+    int m_offset;
+    const std::atomic<bool>& m_cancel;
+};
+
+} // namespace
+
+RenderResult renderToWav(const RenderRequest& request, const std::atomic<bool>& cancel,
+                         const RenderWordHook& onWord) {
+    RenderResult result;
+    SF_INFO info{};
+    info.samplerate = request.synth->sampleRate();
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open(QFile::encodeName(request.path).constData(), SFM_WRITE, &info);
+    if (!file) {
+        result.error =
+            QStringLiteral("cannot write %1: %2").arg(request.path, sf_strerror(nullptr));
+        return result;
+    }
+    // Keep the header true while the file grows, so its size can be watched.
+    sf_command(file, SFC_SET_UPDATE_HEADER_AUTO, nullptr, SF_TRUE);
+
+    std::vector<TextChunk> chunks;
+    {
+        TextChunker chunker(request.text, false);
+        while (const auto c = chunker.next())
+            chunks.push_back(*c);
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::map<std::size_t, Rendered> done;
+    std::size_t nextToTake = 0, nextToWrite = 0;
+    bool stop = false;
+
+    const auto work = [&] {
+        for (;;) {
+            std::size_t index;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] {
+                    return stop || cancel || nextToTake >= chunks.size() ||
+                           nextToTake < nextToWrite + kWindow;
+                });
+                if (stop || cancel || nextToTake >= chunks.size())
+                    return;
+                index = nextToTake++;
+            }
+            Rendered r;
+            const TextChunk& c = chunks[index];
+            Collect out(r, c.start, cancel);
+            try {
+                r.ok = request.synth->synthesize(QStringView(request.text).mid(c.start, c.length),
+                                                 request.settings, out);
+            } catch (const EngineError& e) {
+                r.ok = false;
+                r.error = QString::fromStdString(e.what());
+            }
+            {
+                std::lock_guard lock(mutex);
+                done.emplace(index, std::move(r));
+            }
+            changed.notify_all();
+        }
+    };
+    std::vector<std::thread> workers;
+    for (int i = 0; i < std::max(1, request.threads); ++i)
+        workers.emplace_back(work);
+
+    std::vector<std::int16_t> scaled;
+    while (nextToWrite < chunks.size()) {
+        Rendered r;
+        {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return cancel || done.count(nextToWrite) > 0; });
+            if (cancel)
+                break;
+            r = std::move(done.at(nextToWrite));
+            done.erase(nextToWrite);
+            ++nextToWrite;
+        }
+        changed.notify_all();
+        if (!r.ok) {
+            result.error = r.error.isEmpty() ? QStringLiteral("synthesis stopped") : r.error;
+            break;
+        }
+        const std::int16_t* data = r.samples.data();
+        if (request.gain < 0.999f) {
+            scaled.resize(r.samples.size());
+            std::transform(r.samples.begin(), r.samples.end(), scaled.begin(),
+                           [g = request.gain](std::int16_t s) { return std::int16_t(s * g); });
+            data = scaled.data();
+        }
+        if (onWord)
+            for (const WordMark& w : r.words)
+                onWord(w.position, w.length, result.frames + w.sample);
+        const sf_count_t n = sf_count_t(r.samples.size());
+        if (sf_writef_short(file, data, n) != n) {
+            result.error =
+                QStringLiteral("cannot write %1: %2").arg(request.path, sf_strerror(file));
+            break;
+        }
+        result.frames += n;
+    }
+    {
+        std::lock_guard lock(mutex);
+        stop = true;
+    }
+    changed.notify_all();
+    for (std::thread& t : workers)
+        t.join();
+    if (sf_close(file) != 0 && result.error.isEmpty())
+        result.error = QStringLiteral("cannot finish %1").arg(request.path);
+    result.cancelled = cancel;
+    result.ok = result.error.isEmpty() && !result.cancelled;
+    return result;
+}
+
+} // namespace sonorel::platform::speech
