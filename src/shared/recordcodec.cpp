@@ -69,7 +69,10 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
     // A folder we may write but whose old file we may not replace must not fall
     // back to writing in place: that is exactly the half-written file to avoid.
     file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    // commit() renames even when its own final flush of the write buffer fails
+    // (a full disk, a file size limit), so the buffer is flushed and checked here.
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
+        !file.commit()) {
         if (error)
             *error = file.errorString();
         file.cancelWriting();
