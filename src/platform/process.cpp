@@ -1,0 +1,81 @@
+#include "platform/process.h"
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <fcntl.h>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace sonorel::platform {
+
+namespace {
+
+// The state letter of /proc/<pid>/stat; 0 when it cannot be read. The command
+// name before it is in parentheses and may itself hold ")" and spaces.
+char processState(qint64 pid) {
+    const QByteArray path = "/proc/" + QByteArray::number(pid) + "/stat";
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    char buffer[512];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    ::close(fd);
+    if (n <= 0)
+        return 0;
+    const QByteArray stat(buffer, n);
+    const qsizetype close = stat.lastIndexOf(')');
+    return close >= 0 && close + 2 < stat.size() ? stat[close + 2] : 0;
+}
+
+bool isExecutableFile(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st;
+    return ::stat(native.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+           ::access(native.constData(), X_OK) == 0;
+}
+
+} // namespace
+
+std::optional<qint64> LinuxProcessLauncher::start(const QString& program,
+                                                  const QStringList& arguments, WindowMode mode) {
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    if (mode == WindowMode::Hidden) {
+        // Nor may a hidden helper wait for input from our terminal.
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.setStandardErrorFile(QProcess::nullDevice());
+    }
+    // Qt reports a failed exec in the child, so a pid here is a running program.
+    qint64 pid = 0;
+    if (!process.startDetached(&pid) || pid <= 0)
+        return std::nullopt;
+    return pid;
+}
+
+bool LinuxProcessLauncher::isAlive(qint64 pid) const {
+    if (pid <= 0 || pid > INT_MAX)
+        return false;
+    if (::kill(pid_t(pid), 0) != 0 && errno != EPERM)
+        return false;
+    // An ended process stays in the table until its parent reaps it; without
+    // /proc the signal test is all there is.
+    const char state = processState(pid);
+    return state != 'Z' && state != 'X' && state != 'x';
+}
+
+QString findHelperProgram(const QString& name, const QString& programFolder) {
+    if (!programFolder.isEmpty()) {
+        const QString beside = programFolder + u'/' + name;
+        if (isExecutableFile(beside))
+            return beside;
+    }
+    return QStandardPaths::findExecutable(name);
+}
+
+} // namespace sonorel::platform
