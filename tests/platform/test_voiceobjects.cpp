@@ -3,6 +3,8 @@
 
 #include "platform/speech/sapi4.h"
 #include "platform/speech/sapi5.h"
+#include "platform/speech/wavelin.h"
+#include "support/memoryregistry.h"
 #include "support/scriptedengine.h"
 #include "support/tempdir.h"
 
@@ -10,6 +12,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <sndfile.h>
 
 using namespace sonorel::platform::speech;
@@ -233,4 +237,96 @@ TEST_F(SpVoiceFile, UnwritablePathIsReportedAndStillEnds) {
     EXPECT_TRUE(voice.WaitUntilDone(-1));
     EXPECT_EQ(ends, 1);
     EXPECT_FALSE(voice.lastFileError().isEmpty());
+}
+
+class WavelinTest : public sonorel::test::TempDirTest {
+protected:
+    sonorel::test::MemoryRegistryStore registry;
+    ScriptedFamily family;
+    std::optional<std::uint32_t> waveEnd() const {
+        return registry.dword(kWaveEndRoot, kWaveEndKey, kWaveEndValue);
+    }
+};
+
+TEST_F(WavelinTest, RecordingWritesTheFileThenSignalsOnce) {
+    Wavelin wavelin(family, registry);
+    int stops = 0;
+    std::optional<std::uint32_t> valueAtStop;
+    QObject::connect(&wavelin, &Wavelin::WaveStop, [&] {
+        ++stops;
+        valueAtStop = waveEnd();
+    });
+    wavelin.SpeakToFile("Some text. More text here.", path("rec.wav"), "Beta", 100, 120, 2048);
+    EXPECT_TRUE(wavelin.isRecording());
+    spinUntil([&] { return stops > 0; });
+    spinFor(50);
+    EXPECT_EQ(stops, 1);
+    EXPECT_EQ(valueAtStop, 1u);
+    EXPECT_FALSE(wavelin.isRecording());
+    EXPECT_TRUE(wavelin.lastError().isEmpty());
+    EXPECT_GT(QFileInfo(path("rec.wav")).size(), 44);
+}
+
+TEST_F(WavelinTest, FailedRecordingStillEndsTheHandshake) {
+    Wavelin wavelin(family, registry);
+    int stops = 0;
+    QObject::connect(&wavelin, &Wavelin::WaveStop, [&] { ++stops; });
+    wavelin.SpeakToFile("text", path("missing/folder/rec.wav"), "Alpha", 100, 120, 2048);
+    spinUntil([&] { return stops > 0; });
+    EXPECT_EQ(stops, 1);
+    EXPECT_EQ(waveEnd(), 1u);
+    EXPECT_FALSE(wavelin.lastError().isEmpty());
+}
+
+TEST_F(WavelinTest, StopRecordingCancelsALongRecording) {
+    Wavelin wavelin(family, registry);
+    int stops = 0;
+    QObject::connect(&wavelin, &Wavelin::WaveStop, [&] { ++stops; });
+    QString longText;
+    for (int i = 0; i < 20000; ++i)
+        longText += "word. ";
+    family.synth->delayPerCallMs = 2;
+    wavelin.SpeakToFile(longText, path("long.wav"), "Alpha", 100, 120, 2048);
+    EXPECT_EQ(waveEnd(), 2u); // a recording runs
+    spinFor(50);
+    QElapsedTimer t;
+    t.start();
+    wavelin.StopRecording();
+    EXPECT_LT(t.elapsed(), 1000);
+    spinUntil([&] { return stops > 0; });
+    EXPECT_EQ(stops, 1);
+    EXPECT_LT(family.synth->calls.load(), 20000);
+}
+
+TEST(WavRender, ParallelRenderingWritesChunksInOrder) {
+    QTemporaryDir dir;
+    ScriptedFamily family;
+    QString text;
+    for (int i = 1; i <= 60; ++i)
+        text += QString("Sentence %1 has %2 words. ").arg(i).arg(QString("x").repeated(i % 7 + 1));
+    std::vector<std::int64_t> wordSamples;
+    std::vector<int> wordPositions;
+    const auto render = [&](int threads, const QString& name) {
+        RenderRequest request{text, dir.filePath(name), family.synth, {100, 120}, 1.0f, threads};
+        std::atomic<bool> cancel{false};
+        wordSamples.clear();
+        wordPositions.clear();
+        const RenderResult r = renderToWav(request, cancel, [&](int pos, int, std::int64_t s) {
+            wordPositions.push_back(pos);
+            wordSamples.push_back(s);
+        });
+        EXPECT_TRUE(r.ok) << r.error.toStdString();
+        return r.frames;
+    };
+    family.synth->delayPerCallMs = 1; // let the two threads overtake each other
+    const std::int64_t one = render(1, "one.wav");
+    const std::vector<int> positionsOne = wordPositions;
+    const std::int64_t two = render(2, "two.wav");
+    EXPECT_EQ(one, two);
+    EXPECT_EQ(wordPositions, positionsOne);
+    EXPECT_TRUE(std::is_sorted(wordPositions.begin(), wordPositions.end()));
+    EXPECT_TRUE(std::is_sorted(wordSamples.begin(), wordSamples.end()));
+    QFile a(dir.filePath("one.wav")), b(dir.filePath("two.wav"));
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    EXPECT_EQ(a.readAll(), b.readAll());
 }

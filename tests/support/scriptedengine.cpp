@@ -1,5 +1,7 @@
 #include "support/scriptedengine.h"
 
+#include <chrono>
+#include <thread>
 #include <vector>
 
 namespace sonorel::test {
@@ -9,6 +11,8 @@ using namespace platform::speech;
 bool ScriptedSynthesizer::synthesize(QStringView text, const SynthSettings& settings,
                                      ChunkOutput& out) {
     ++calls;
+    if (delayPerCallMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayPerCallMs));
     if (failNext.exchange(false))
         throw EngineError(EngineError::kEngineFailure, "scripted failure");
     // Speed 100 is normal; 200 is twice as fast.

@@ -20,6 +20,8 @@ public:
                     platform::speech::ChunkOutput& out) override;
 
     std::atomic<int> calls{0};
+    // Makes each call take this long, like a real engine, so threads interleave.
+    std::atomic<int> delayPerCallMs{0};
     std::atomic<bool> failNext{false};
 };
 
