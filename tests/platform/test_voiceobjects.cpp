@@ -102,7 +102,8 @@ TEST(DirectSS, PauseRaisesAudioStopAndResumeAudioStart) {
     ScriptedFamily family;
     DirectSS voice(family, makeSinkFactory(AudioMode::Silent, "t"));
     voice.Select(1);
-    const QString text = "one two three four five six";
+    // About two seconds of speech, so a busy machine cannot finish it before the pause.
+    const QString text = QString("one two three four five ").repeated(8) + "six";
     Log4 log(voice, text);
     voice.TextData(0, 0, text);
     spinUntil([&] { return log.events.contains("one"); });
@@ -111,6 +112,8 @@ TEST(DirectSS, PauseRaisesAudioStopAndResumeAudioStart) {
     const QString paused = log.joined();
     EXPECT_TRUE(paused.endsWith(" S")) << paused.toStdString();
     EXPECT_FALSE(paused.contains("six"));
+    spinFor(200);
+    EXPECT_EQ(log.joined(), paused);
     voice.AudioResume();
     spinUntil([&] { return log.events.contains("D"); });
     EXPECT_TRUE(log.joined().startsWith(paused + " A")) << log.joined().toStdString();

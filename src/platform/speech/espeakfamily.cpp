@@ -402,6 +402,22 @@ QList<VoiceDescription> EspeakFamily::voices() const {
     return voices;
 }
 
+int EspeakFamily::defaultVoice() const {
+    // American English by name; then by language, US before espeak-ng's own
+    // British default; "the first English voice" would be a Caribbean one.
+    const std::vector<espeak::Voice>& all = m_engine->voices();
+    const auto find = [&](auto matches) {
+        const auto it = std::find_if(all.begin(), all.end(), matches);
+        return it == all.end() ? -1 : int(it - all.begin());
+    };
+    for (int found : {find([](const espeak::Voice& v) { return v.name == "English (America)"; }),
+                      find([](const espeak::Voice& v) { return v.language == "en-us"; }),
+                      find([](const espeak::Voice& v) { return v.language == "en-gb"; })})
+        if (found >= 0)
+            return found;
+    return 0;
+}
+
 void EspeakFamily::checkIndex(int voice) const {
     if (voice < 0 || std::size_t(voice) >= m_engine->voices().size())
         throw EngineError(EngineError::kInvalidArgument,

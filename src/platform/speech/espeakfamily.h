@@ -35,6 +35,8 @@ public:
     // espeak-ng's own pitch scale, 0 to 100, normal 50.
     UnitRange pitchRange(int voice) const override;
     std::shared_ptr<Synthesizer> synthesizer(int voice) override;
+    // "English (America)".
+    int defaultVoice() const override;
 
 private:
     void checkIndex(int voice) const;

@@ -68,6 +68,8 @@ public:
     // Runs pending events while it waits; -1 waits without limit. True when done.
     bool WaitUntilDone(int timeoutMs);
 
+    // The sound output in use ("pulseaudio", "silent", ...), once speech has played.
+    QString outputName() const { return m_session.outputName(); }
     // What the last file rendering reported (empty when it succeeded).
     QString lastFileError() const { return m_fileError; }
 
