@@ -259,6 +259,7 @@ TEST_F(Session, OutputThatFailsOrCannotOpenStillEndsTheReading) {
 
 TEST(TextChunker, FirstClauseIsShortAndPiecesCoverTheText) {
     const QString text = "Grüße aus Köln, sagte er. 東京は大きい。Version 3.5 is out!  "
+                         "A line wrapped\nby hand reads on\n\nbut a blank line ends it "
                          "A very long sentence without any stop " +
                          QString("word ").repeated(200);
     TextChunker chunker(text);
@@ -271,10 +272,11 @@ TEST(TextChunker, FirstClauseIsShortAndPiecesCoverTheText) {
         pieces << text.mid(c->start, c->length).trimmed();
     }
     EXPECT_TRUE(text.mid(covered).trimmed().isEmpty());
-    ASSERT_GE(pieces.size(), 5);
+    ASSERT_GE(pieces.size(), 6);
     EXPECT_EQ(pieces[0], "Grüße aus Köln,");
     EXPECT_EQ(pieces[1], "sagte er.");
     EXPECT_EQ(pieces[2], "東京は大きい。");
     EXPECT_EQ(pieces[3], "Version 3.5 is out!");
-    EXPECT_TRUE(pieces[4].startsWith("A very long"));
+    EXPECT_EQ(pieces[4], "A line wrapped\nby hand reads on");
+    EXPECT_TRUE(pieces[5].startsWith("but a blank line ends it A very long"));
 }

@@ -31,6 +31,17 @@ std::mutex g_libraryOwner;
 bool g_initialised = false;
 bool g_usable = false;
 QString g_failure;
+// The voice loaded now. Loading a voice reads its files again, which costs as
+// much as speaking a short sentence: only load it when it changes.
+std::string g_currentVoice;
+
+espeak_ERROR selectVoice(const std::string& identifier) {
+    if (identifier == g_currentVoice)
+        return EE_OK;
+    const espeak_ERROR status = espeak_SetVoiceByName(identifier.c_str());
+    g_currentVoice = status == EE_OK ? identifier : std::string();
+    return status;
+}
 // espeak-ng 1.51 hangs in its second espeak_Terminate() in a process (its command
 // thread leaves a "running" flag behind), so the library is terminated once at most;
 // an engine started after that initialises it again and leaves it initialised.
@@ -158,6 +169,7 @@ private:
             if (status == ENS_OK)
                 status = espeak_ng_InitializeOutput(ENOUTPUT_MODE_SYNCHRONOUS, 0, nullptr);
             g_initialised = true;
+            g_currentVoice.clear();
             g_usable = status == ENS_OK;
             g_failure.clear();
             if (!g_usable) {
@@ -231,8 +243,8 @@ public:
 
     // Engine thread.
     void synthesize(const std::string& voice, int rate, int pitch) {
-        espeak_ERROR status = espeak_SetVoiceByName(voice.c_str());
-        // Voice and settings are set on every call: other voices ran in between.
+        espeak_ERROR status = selectVoice(voice);
+        // Settings are set on every call: other voices ran in between.
         if (status == EE_OK)
             status = espeak_SetParameter(espeakRATE, rate, 0);
         if (status == EE_OK)
@@ -441,7 +453,7 @@ std::shared_ptr<Synthesizer> EspeakFamily::synthesizer(int voice) {
     checkIndex(voice);
     const std::string& identifier = m_engine->voices()[std::size_t(voice)].identifier;
     espeak_ERROR status = EE_OK;
-    m_engine->call([&] { status = espeak_SetVoiceByName(identifier.c_str()); });
+    m_engine->call([&] { status = selectVoice(identifier); });
     if (status != EE_OK)
         throw EngineError(EngineError::kEngineFailure, "espeak-ng cannot load voice " + identifier);
     return std::make_shared<espeak::EspeakSynthesizer>(m_engine, identifier);

@@ -110,6 +110,7 @@ void DirectSS::TextData(int, int, const QString& text) {
 }
 
 void DirectSS::AudioPause() {
+    // Once pause() returns no further word is reported, so the stop comes last.
     const bool wasPlaying = session().busy() && !session().isPaused();
     session().pause();
     if (wasPlaying)
@@ -118,11 +119,11 @@ void DirectSS::AudioPause() {
 }
 
 void DirectSS::AudioResume() {
-    const bool wasPaused = session().isPaused();
-    session().resume();
-    if (wasPaused && session().busy())
+    // Queued before the audio moves again, so it comes before the next word.
+    if (session().isPaused() && session().busy())
         QMetaObject::invokeMethod(
             this, [this] { emit AudioStart(0, 0); }, Qt::QueuedConnection);
+    session().resume();
 }
 
 void DirectSS::AudioReset() {

@@ -45,12 +45,21 @@ std::optional<TextChunk> TextChunker::next() {
     return chunk;
 }
 
+bool TextChunker::endsParagraph(int newline) const {
+    const int size = int(m_text.size());
+    int i = newline + 1;
+    while (i < size && m_text[i] != u'\n' && m_text[i].isSpace())
+        ++i;
+    return i >= size || m_text[i] == u'\n';
+}
+
 int TextChunker::endOfChunk(int from) const {
     const int size = int(m_text.size());
     const int limit = std::min(size, from + kMaxChunk);
     for (int i = from; i < limit; ++i) {
         const QChar c = m_text[i];
-        if (c == u'\n' || c == u'\r')
+        // Lines wrapped by hand read on; a blank line ends the paragraph.
+        if (c == u'\n' && endsParagraph(i))
             return i + 1;
         // A sentence ends at its mark followed by a blank (so "3.5" and "e.g"
         // inside words stay whole); CJK marks end it on their own.

@@ -28,6 +28,7 @@ public:
 
 private:
     int endOfChunk(int from) const;
+    bool endsParagraph(int newline) const;
     int firstClauseEnd(int from, int end) const;
 
     QString m_text;
