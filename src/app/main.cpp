@@ -1,20 +1,53 @@
 // The reader's composition root: the one place that picks the real platform
 // services.
 
+#include "app/sorelmain.h"
+#include "platform/dialogs.h"
 #include "platform/display.h"
+#include "platform/fileregistrystore.h"
+#include "platform/speech/espeakfamily.h"
+#include "platform/speech/flitefamily.h"
 
 #include <QApplication>
-#include <QMainWindow>
+
+using namespace sonorel;
 
 int main(int argc, char* argv[]) {
-    if (!sonorel::platform::haveDisplayOrExplain(argv[0]))
+    if (!platform::haveDisplayOrExplain(argv[0]))
         return 1;
     QApplication app(argc, argv);
     QApplication::setApplicationName("Sonorel");
     QApplication::setOrganizationName("Sonorel");
-    QMainWindow window;
-    window.setWindowTitle("Sonorel");
-    window.resize(640, 400);
-    window.show();
+    // The window hides to the tray; only ExitAll ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // The command line is taken whole, as one text.
+    const QString commandLine = QApplication::arguments().mid(1).join(' ');
+
+    platform::LinuxProgramFolder folder(QApplication::applicationDirPath());
+    platform::FileRegistryStore registry(platform::LinuxProgramFolder::userConfigFolder() +
+                                         "/registry.json");
+    platform::QtDialogs dialogs;
+    platform::SystemClock clock;
+    platform::LinuxProcessLauncher processes;
+    platform::DesktopShellOpener shell;
+    platform::LinuxTempFolder temp;
+    platform::speech::FliteFamily gen4;
+    platform::speech::EspeakFamily gen5;
+    // SONOREL_AUDIO=silent|fast|pulse picks the sound output (for tests and
+    // machines without sound); the default finds PulseAudio or plays silently.
+    const auto sinks = platform::speech::makeSinkFactory(
+        platform::speech::audioModeFromName(qEnvironmentVariable("SONOREL_AUDIO")), "Sonorel");
+    app::Services services{folder, registry, dialogs, clock, processes,
+                           shell,  temp,     gen4,    gen5,  sinks};
+
+    app::Program program;
+    app::Windows windows;
+    app::sorelmain window(services, program, windows);
+    window.onExit = [] { QApplication::quit(); };
+    if (!window.Form_Load(commandLine))
+        return 0;
+    if (!window.startsHidden() || !window.tray)
+        window.show();
     return app.exec();
 }

@@ -1,0 +1,42 @@
+#pragma once
+// The program-wide values of the reader: the settings records and their
+// companions, kept for the whole run and read and written by every window.
+
+#include "shared/records.h"
+
+#include <QDateTime>
+#include <QPoint>
+#include <QString>
+
+namespace sonorel::app {
+
+// The maker's addresses.
+inline const QString kMakerSite = QStringLiteral("https://sonorel.org");
+inline const QString kDownloadPage = kMakerSite + QStringLiteral("/Sonorel/Download.htm");
+inline const QString kReviewPage = kMakerSite + QStringLiteral("/Sonorel/reviews.htm");
+inline const QString kSupportMail = QStringLiteral("support@sonorel.org");
+inline const QString kVersionText = QStringLiteral("Version 1.68");
+
+// The first-run marker.
+inline const QString kFirstRunKey = QStringLiteral("SOFTWARE\\Quenmark\\Sonorel\\");
+inline const QString kFirstRunValue = QStringLiteral("UseTimes");
+
+struct Program {
+    TTSSets tts;
+    WinSets win;
+    ClockSettings clock;
+
+    // Limits of the selected generation-4 engine.
+    std::int32_t SpeedMax = 0, SpeedMin = 0, PitchMax = 0, PitchMin = 0;
+    // Entries of each generation in the voice list.
+    std::int32_t Sapi4Count = 0, Sapi5Count = 0;
+
+    bool ExitRequested = false;
+    QString StartMode;
+    QDateTime StartTime; // when loading finished
+    QString StartStamp;  // hour then minute of StartTime, no leading zeros
+    QDateTime IntervalBase;
+    QPoint MenuAnchor; // where the tray icon was right-clicked
+};
+
+} // namespace sonorel::app

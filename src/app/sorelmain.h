@@ -1,0 +1,218 @@
+#pragma once
+// The reader's main window: the reading box above, the control panel below.
+// Handlers keep the names of their controls and events (Command5_Click,
+// Combo1_Click, DirectSS1_WordPosition); they are spread over files by subject:
+// sorelmain.cpp (controls and layout), sorelmain_startup.cpp (start-up, settings,
+// shutdown), sorelmain_voices.cpp (voice list, switching, rate, pitch, volume),
+// sorelmain_reading.cpp (speak, pause, stop, word tracking, the command link).
+
+#include "app/program.h"
+#include "app/services.h"
+#include "app/windows.h"
+#include "platform/speech/sapi4.h"
+#include "platform/speech/sapi5.h"
+#include "platform/speech/wavelin.h"
+#include "shared/vbtimer.h"
+
+#include <functional>
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QScrollBar;
+class QSlider;
+class QSystemTrayIcon;
+
+namespace sonorel::app {
+
+// The hidden rich-text box that loads files: rich text as its plain text,
+// anything else as plain text. A file that cannot be loaded keeps the old text.
+class TextFileBox final {
+public:
+    bool setFileName(const QString& path);
+    QString Text() const { return m_text; }
+
+private:
+    QString m_text;
+};
+
+class sorelmain final : public QWidget {
+    Q_OBJECT
+public:
+    sorelmain(Services& services, Program& program, Windows& windows, QWidget* parent = nullptr);
+    ~sorelmain() override;
+
+    // --- start-up and shutdown
+    // The start-up of a first copy (a second copy never makes this window).
+    // False when the program must end at once (no engine, or the exit command).
+    bool Form_Load(const QString& commandLine);
+    // "explorer" (an existing file), "internet" (other text), "program" (empty),
+    // or empty (one character).
+    static QString StartFrom(const QString& commandLine);
+    void ExitAll();
+    // Called by whoever ends the program (the quit of the event loop).
+    std::function<void()> onExit;
+
+    // --- settings
+    void initSetTime();
+    void LoadTTSSets();
+    void InitTTSSets();
+    void LoadWinSets();
+    void InitWinSets();
+    void SaveSettings_Timer();
+
+    // --- voices
+    void GetEngines4();
+    void GetEngines5();
+    void Combo1_Click();
+    void Command7_Click();
+    void initButton();
+    void VScroll1_Change();
+    void VScroll2_Change();
+    void VScroll3_Change();
+    void VocelleFromIE(const QString& command);
+
+    // --- reading
+    void Command5_Click();
+    void Command6_Click();
+    void engineStarted();
+    void engineEnded();
+    void DirectSS1_WordPosition(int hi, int lo, int byteoffset);
+    void NewsVoice1_Word(int streamNumber, qint64 streamPosition, int characterPosition,
+                         int length);
+    void MonitorText1Len_Timer();
+    void ReadingTime_Timer();
+    void cpvSlider1_Change();
+    void cpvSlider1_Scroll();
+
+    // --- the command link
+    void LinkExecute(const QString& command);
+
+    // --- state (read by tests and by the other windows)
+    int PlayStatus = 3;
+    int PauseMark = 0;
+    int ActivateMe = 0;
+    int SpeakBase = 0;
+    int TextLength = 0;
+    QString SpokenText;
+    QDateTime ReadingStart;
+    int PrevListIndex = 0;
+    bool RestorePrev = false;
+    bool SwitchLocked = true;
+    int ApplyIndex = 0;
+    bool StartTTS4Engine = false, StartTTS4Speed = false, StartTTS4Pitch = false;
+    int OpenStatus = 0, SaveStatus = 0, BColorStatus = 0, TColorStatus = 0;
+
+    // --- speech objects
+    platform::speech::DirectSS* DirectSS1 = nullptr;
+    platform::speech::TextToSpeech* TextToSpeech1 = nullptr;
+    platform::speech::SpVoice* NewsVoice1 = nullptr;
+    platform::speech::SpVoice* VoiceSayTime = nullptr;
+    platform::speech::SpVoice* WaveVoice1 = nullptr;
+    platform::speech::Wavelin* Wavelin1 = nullptr;
+
+    // --- run-time timers (interval 0 = stopped)
+    VbTimer* Timer101 = nullptr;
+    VbTimer* Timer1 = nullptr;
+    VbTimer* Timer102 = nullptr;
+    VbTimer* Timer2 = nullptr;
+    VbTimer* TimerSay = nullptr;
+    VbTimer* ReadingTime = nullptr;
+    VbTimer* TimerSayTest = nullptr;
+    VbTimer* SaveSettings = nullptr;
+    VbTimer* firstuse = nullptr;
+    VbTimer* MonitorText1Len = nullptr;
+
+    // --- controls
+    QPlainTextEdit* RichTextBox1 = nullptr;
+    TextFileBox RichTextBox2;
+    QFrame* Frame1 = nullptr;
+    QComboBox* Combo1 = nullptr;
+    QPushButton *Command1 = nullptr, *Command2 = nullptr, *Command3 = nullptr, *Command4 = nullptr,
+                *Command5 = nullptr, *Command6 = nullptr, *Command7 = nullptr, *Command8 = nullptr,
+                *Command9 = nullptr;
+    QScrollBar *VScroll1 = nullptr, *VScroll2 = nullptr, *VScroll3 = nullptr;
+    QLabel *Label1 = nullptr, *Label5 = nullptr, *Label3 = nullptr; // volume, rate, pitch values
+    QLabel* Label13 = nullptr;                                      // elapsed reading time
+    QLabel *Label8 = nullptr, *Label10 = nullptr, *Image1 = nullptr;
+    QLabel* Label15 = nullptr; // the slide reader's default word look
+    QSlider* cpvSlider1 = nullptr;
+    QCheckBox* Check1 = nullptr;
+    QSystemTrayIcon* tray = nullptr;
+
+    // Twips per pixel on this screen (15 at 96 dpi).
+    double twipsPerPixel() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // layout
+    void buildControls();
+    void Form_Resize();
+    void Check1_Click();
+    int resizeGuard = 0;
+    void showSpeakingFace();
+    void showReadyFace();
+    void setFace(const QString& caption, const QString& tip, const QString& picture);
+    int windowState() const; // 0 normal, 1 minimized, 2 maximized
+    QRect twipsToPixels(int left, int top, int width, int height) const;
+    int twips(int pixels) const;
+    int pixels(int twips) const;
+
+    // start-up and shutdown
+    void createSpeechObjects();
+    void createTimers();
+    void noEngine();
+    bool actOnCommandLine(const QString& commandLine);
+    void installTray();
+    void firstRunCheck();
+    void firstuse_Timer();
+    void writeSettingsFiles();
+    void captureWindowSettings();
+    void placeWindow(const WinSets& w);
+    void applyTextColours(RecordColor fore, RecordColor back);
+
+    // voices
+    struct SwitchError {
+        std::int32_t number;
+        QString description;
+    };
+    void runVoiceSwitch();
+    platform::MessageAnswer switchErrorMessage(const SwitchError& error, const QString& listText,
+                                               bool unreliable);
+    // The steps that apply a voice, shared by the list and the browser switch.
+    std::vector<std::function<void()>> voiceSteps(int generation, int index,
+                                                  const QString& listText);
+    void writeIEVoiceName(const QString& entry);
+    void setScroll(QScrollBar* bar, int position);
+    int decodeIndex(int listPosition, bool twoDigits, int* generation) const;
+
+    // reading
+    void focusRule();
+    void stopClock();
+    void setTextBox(const QString& text);
+    int caretPosition() const;
+    void setCaret(int position);
+    void select(int start, int length);
+    void sliderIdleMove(bool scrolling);
+
+    Services& m_services;
+    Program& m_program;
+    Windows& m_windows;
+    QString m_lastText; // the box's text as the last Speak saw it
+    bool m_startHidden = false;
+
+public:
+    // True when the stored settings say the window was hidden to the tray.
+    bool startsHidden() const { return m_startHidden; }
+};
+
+} // namespace sonorel::app

@@ -1,0 +1,236 @@
+// Speak, pause and stop; the engines' start and end; following the spoken word
+// with the selection, the position slider and the elapsed clock; the command link.
+
+#include "app/sorelmain.h"
+#include "reading/readingrules.h"
+#include "shared/elapsed.h"
+#include "shared/linkcommand.h"
+#include "shared/skiponerror.h"
+#include "shared/voiceentry.h"
+
+#include <climits>
+#include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace sonorel::app {
+
+using namespace platform::speech;
+
+void sorelmain::focusRule() {
+    if (ActivateMe != 0)
+        ActivateMe = 0;
+    else
+        RichTextBox1->setFocus();
+}
+
+void sorelmain::setTextBox(const QString& text) {
+    RichTextBox1->setPlainText(text);
+}
+
+int sorelmain::caretPosition() const {
+    return RichTextBox1->textCursor().position();
+}
+
+void sorelmain::setCaret(int position) {
+    QTextCursor c = RichTextBox1->textCursor();
+    c.setPosition(std::clamp(position, 0, RichTextBox1->document()->characterCount() - 1));
+    RichTextBox1->setTextCursor(c);
+}
+
+void sorelmain::select(int start, int length) {
+    const int last = RichTextBox1->document()->characterCount() - 1;
+    QTextCursor c = RichTextBox1->textCursor();
+    c.setPosition(std::clamp(start, 0, last));
+    c.setPosition(std::clamp(start + length, 0, last), QTextCursor::KeepAnchor);
+    RichTextBox1->setTextCursor(c);
+}
+
+void sorelmain::stopClock() {
+    ReadingTime->setInterval(0);
+}
+
+void sorelmain::Command5_Click() {
+    skipOnError("focus", [&] { focusRule(); });
+    const int generation = m_program.tts.EngineGeneration;
+    if (generation != 4 && generation != 5)
+        return;
+    switch (PlayStatus) {
+    case reading::Speaking:
+        if (generation == 4)
+            PauseMark = 99;
+        skipOnError("pause", [&] {
+            if (generation == 4)
+                DirectSS1->AudioPause();
+            else
+                NewsVoice1->Pause();
+        });
+        stopClock();
+        showReadyFace();
+        PlayStatus = reading::Paused;
+        return;
+    case reading::Paused:
+        PauseMark = 0;
+        skipOnError("resume", [&] {
+            if (generation == 4)
+                DirectSS1->AudioResume();
+            else
+                NewsVoice1->Resume();
+        });
+        ReadingTime->setInterval(1000);
+        showSpeakingFace();
+        PlayStatus = reading::Speaking;
+        return;
+    case reading::Idle: {
+        const QString text = RichTextBox1->toPlainText();
+        TextLength = reading::lengthWithoutOuterSpaces(text);
+        const int start = reading::readingStart(generation, caretPosition(), TextLength);
+        if (start != caretPosition())
+            setCaret(start);
+        skipOnError("focus", [&] { RichTextBox1->setFocus(); });
+        SpeakBase = start;
+        SpokenText = text.mid(start);
+        if (generation == 5 &&
+            voiceNameFromEntry(Combo1->currentText()) == "Microsoft Simplified Chinese")
+            SpokenText = reading::asciiDigits(SpokenText);
+        skipOnError("speak", [&] {
+            if (generation == 4) {
+                DirectSS1->TextData(0, 0, SpokenText);
+            } else {
+                NewsVoice1->Speak("", SVSFPurgeBeforeSpeak);
+                NewsVoice1->Speak(SpokenText, SVSFlagsAsync);
+            }
+        });
+        ReadingStart = m_services.clock.now();
+        ReadingTime->setInterval(1000);
+        if (generation == 5)
+            Label13->setText("00:00:00");
+        showSpeakingFace();
+        PlayStatus = reading::Speaking;
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+void sorelmain::Command6_Click() {
+    const int generation = m_program.tts.EngineGeneration;
+    if (generation == 4) {
+        PauseMark = 0;
+        skipOnError("reset", [&] { DirectSS1->AudioReset(); });
+        showReadyFace();
+        PlayStatus = reading::Idle;
+    } else if (generation == 5) {
+        PauseMark = 0;
+        skipOnError("purge", [&] {
+            NewsVoice1->Resume();
+            NewsVoice1->Speak("", SVSFPurgeBeforeSpeak);
+        });
+        showReadyFace();
+        PlayStatus = reading::Idle;
+    }
+    skipOnError("focus", [&] { focusRule(); });
+}
+
+void sorelmain::engineStarted() {
+    showSpeakingFace();
+    PlayStatus = reading::Speaking;
+}
+
+void sorelmain::engineEnded() {
+    stopClock();
+    if (PauseMark == 99) {
+        showReadyFace();
+        PlayStatus = reading::Paused;
+        return;
+    }
+    cpvSlider1->setValue(0);
+    setCaret(0);
+    showReadyFace();
+    PlayStatus = reading::Idle;
+}
+
+void sorelmain::DirectSS1_WordPosition(int, int, int byteoffset) {
+    setCaret(reading::sapi4WordStart(SpeakBase, byteoffset));
+    const int s = caretPosition();
+    const QTextDocument* doc = RichTextBox1->document();
+    const int boxLength = doc->characterCount() - 1;
+    const int e = reading::wordEnd(s, TextLength, boxLength == 0, [doc, boxLength](int i) {
+        return i < boxLength ? doc->characterAt(i) : QChar();
+    });
+    select(s, e - s);
+    cpvSlider1->setValue(e - 1);
+}
+
+void sorelmain::NewsVoice1_Word(int, qint64, int characterPosition, int length) {
+    const int start = SpeakBase + characterPosition;
+    select(start, length);
+    if (cpvSlider1->maximum() >= start)
+        cpvSlider1->setValue(start);
+}
+
+void sorelmain::MonitorText1Len_Timer() {
+    MonitorText1Len->setInterval(0);
+    TextLength = RichTextBox1->document()->characterCount() - 1;
+    if (TextLength > 0) {
+        cpvSlider1->setMaximum(TextLength);
+        cpvSlider1->setEnabled(true);
+    } else {
+        cpvSlider1->setMaximum(INT_MAX);
+        cpvSlider1->setValue(0);
+        cpvSlider1->setEnabled(false);
+    }
+}
+
+void sorelmain::ReadingTime_Timer() {
+    Label13->setText(elapsedText(ReadingStart.secsTo(m_services.clock.now())));
+}
+
+void sorelmain::cpvSlider1_Change() {
+    if (PlayStatus == reading::Idle && cpvSlider1->isSliderDown())
+        setCaret(cpvSlider1->value());
+}
+
+void sorelmain::cpvSlider1_Scroll() {
+    if (PlayStatus != reading::Idle || TextLength <= 0)
+        return;
+    cpvSlider1->setMaximum(TextLength);
+    setCaret(cpvSlider1->value());
+}
+
+void sorelmain::LinkExecute(const QString& command) {
+    switch (classifyLinkCommand(command)) {
+    case LinkCommand::SwitchVoice:
+        ActivateMe = 99;
+        VocelleFromIE(command);
+        break;
+    case LinkCommand::Stop:
+        ActivateMe = 99;
+        Command6_Click();
+        break;
+    case LinkCommand::SpeakPause:
+        ActivateMe = 99;
+        Command5_Click();
+        break;
+    case LinkCommand::Read:
+        ActivateMe = 99;
+        Command6_Click();
+        setTextBox(linkCommandText(command));
+        Command5_Click();
+        break;
+    case LinkCommand::File:
+        Command6_Click();
+        RichTextBox2.setFileName(command);
+        setTextBox(RichTextBox2.Text());
+        Command5_Click();
+        break;
+    }
+}
+
+} // namespace sonorel::app

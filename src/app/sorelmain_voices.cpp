@@ -1,0 +1,298 @@
+// The voice list, switching voices, and the volume, rate and pitch scroll bars.
+
+#include "app/sorelmain.h"
+#include "shared/linkcommand.h"
+#include "shared/skiponerror.h"
+#include "shared/voiceentry.h"
+#include "speech/units.h"
+#include "speech/voicecatalog.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+
+namespace sonorel::app {
+
+using platform::speech::EngineError;
+
+void sorelmain::GetEngines4() {
+    m_program.Sapi4Count = 0;
+    const auto entries = speech::engines4(*DirectSS1);
+    for (const auto& e : entries)
+        Combo1->addItem(e.text, e.itemCode);
+    m_program.Sapi4Count = std::int32_t(entries.size());
+}
+
+void sorelmain::GetEngines5() {
+    const auto entries = speech::engines5(*NewsVoice1);
+    for (const auto& e : entries)
+        Combo1->addItem(e.text, e.itemCode);
+    m_program.Sapi5Count = std::int32_t(entries.size());
+}
+
+void sorelmain::setScroll(QScrollBar* bar, int position) {
+    bar->setValue(position);
+}
+
+void sorelmain::initButton() {
+    if (Combo1->isVisible() && !Combo1->view()->isVisible())
+        Combo1->hide();
+}
+
+void sorelmain::Command7_Click() {
+    PrevListIndex = Combo1->currentIndex();
+    RestorePrev = false;
+    SwitchLocked = false;
+    Combo1->setGeometry(Command7->geometry().x(), Command7->geometry().y(),
+                        std::max(Command7->width() * 3, Combo1->sizeHint().width()),
+                        Command7->height());
+    Combo1->show();
+    Combo1->raise();
+    int longest = 0;
+    for (int i = 0; i < Combo1->count(); ++i)
+        longest = std::max<int>(longest, Combo1->itemText(i).size());
+    const int dropped = speech::roundHalfEven(longest * 355.0 / 44.0);
+    Combo1->view()->setMinimumWidth(std::max(dropped, Combo1->width()));
+    Combo1->setFocus();
+    Combo1->showPopup();
+}
+
+// The switch as a list of steps, so that the error handling can go on with the
+// step after a failing one, or start again from the decoding step.
+void sorelmain::Combo1_Click() {
+    Combo1->hide();
+    if (StartTTS4Engine)
+        return;
+    skipOnError("stop", [&] { Command6_Click(); });
+    if (SwitchLocked)
+        return;
+    runVoiceSwitch();
+}
+
+void sorelmain::runVoiceSwitch() {
+    const int clicked = Combo1->currentIndex();
+    QString listText;
+    int generation = 0, index = 0;
+    bool stopped = false;
+    // Runs one step; false when the switch must not go on.
+    const auto attempt = [&](const std::function<void()>& step) {
+        if (stopped)
+            return false;
+        std::optional<SwitchError> error;
+        try {
+            step();
+        } catch (const EngineError& e) {
+            error = SwitchError{e.number(), QString::fromStdString(e.what())};
+        } catch (const speech::DivisionByZero& e) {
+            error = SwitchError{speech::DivisionByZero::kNumber, QString::fromStdString(e.what())};
+        } catch (const std::exception& e) {
+            error = SwitchError{EngineError::kEngineFailure, QString::fromStdString(e.what())};
+        }
+        if (!error)
+            return true;
+        SwitchLocked = true;
+        const std::int32_t n = error->number;
+        if (n == 430 || n == 445 || n == 5 || n == 0)
+            return true; // harmless: go on with the next step
+        stopped = true;
+        const bool unreliable = n == std::int32_t(0x80004005) || n == std::int32_t(0x80120088) ||
+                                n == std::int32_t(0x80040206) || n == 429;
+        if (switchErrorMessage(*error, listText, unreliable) == platform::MessageAnswer::Yes) {
+            ExitAll();
+            return false;
+        }
+        if (n == speech::DivisionByZero::kNumber)
+            return false; // the list stays locked with what was changed so far
+        if (unreliable)
+            skipOnError("reset engine", [&] { DirectSS1->setInitialized(1); });
+        // Back to the voice selected before the list opened; a failure there is
+        // not retried again.
+        if (!RestorePrev) {
+            RestorePrev = true;
+            runVoiceSwitch();
+        }
+        return false;
+    };
+    if (!attempt([&] {
+            ApplyIndex = RestorePrev ? PrevListIndex : clicked;
+            if (RestorePrev)
+                Combo1->setCurrentIndex(PrevListIndex);
+            listText = Combo1->itemText(ApplyIndex);
+            index = decodeIndex(ApplyIndex, false, &generation);
+        }))
+        return;
+    for (const auto& step : voiceSteps(generation, index, listText))
+        if (!attempt(step))
+            return;
+    if (!attempt([&] { SwitchLocked = true; }))
+        return;
+    attempt([&] { writeIEVoiceName(listText); });
+}
+
+platform::MessageAnswer sorelmain::switchErrorMessage(const SwitchError& error,
+                                                      const QString& listText, bool unreliable) {
+    const QString generation = QString::number(m_program.tts.EngineGeneration);
+    const QString details = "Error number:" + QString::number(error.number) +
+                            " Error description:" + error.description + "  ." +
+                            "Please click No to continue or click Yes to end this appliaction";
+    platform::MessageSpec message;
+    message.buttons = platform::MessageButtons::YesNo;
+    message.icon = platform::MessageIcon::Question;
+    message.defaultButton = 2;
+    if (unreliable) {
+        message.title = "Sonorel--SAPI Version " + generation;
+        message.text = listText + " is not reliable, so it can not be used." + " " + details;
+    } else {
+        message.title = "SAPI Version " + generation +
+                        ". Please send the following error message to " + kSupportMail;
+        message.text = listText + " " + details;
+    }
+    return m_services.dialogs.message(message, this);
+}
+
+int sorelmain::decodeIndex(int listPosition, bool twoDigits, int* generation) const {
+    const std::int32_t code = Combo1->itemData(listPosition).toInt();
+    const DecodedItemCode d = twoDigits ? decodeItemCodeTwoDigits(code) : decodeItemCode(code);
+    *generation = d.generation;
+    return d.index;
+}
+
+std::vector<std::function<void()>> sorelmain::voiceSteps(int generation, int index,
+                                                         const QString& listText) {
+    auto& tts = m_program.tts;
+    if (generation == 4)
+        return {
+            [=, this, &tts] {
+                DirectSS1->Select(index);
+                TextToSpeech1->Select(index);
+                tts.VoiceIndex = index;
+                tts.EngineGeneration = 4;
+            },
+            [this, &tts] {
+                m_program.SpeedMax = DirectSS1->MaxSpeed();
+                m_program.SpeedMin = DirectSS1->MinSpeed();
+                setScroll(VScroll2,
+                          speech::positionFromEngine(DirectSS1->Speed(), m_program.SpeedMin,
+                                                     m_program.SpeedMax));
+                tts.RateValue = VScroll2->value();
+            },
+            [this, &tts] {
+                m_program.PitchMax = DirectSS1->MaxPitch();
+                m_program.PitchMin = DirectSS1->MinPitch();
+                setScroll(VScroll3,
+                          speech::positionFromEngine(DirectSS1->Pitch(), m_program.PitchMin,
+                                                     m_program.PitchMax));
+                tts.PitchValue = VScroll3->value();
+            },
+            [=, this, &tts] {
+                Combo1->setToolTip(listText);
+                setWindowTitle(listText);
+                tts.VoiceName = voiceNameFromEntry(listText);
+            },
+        };
+    if (generation == 5)
+        return {
+            [=, this, &tts] {
+                tts.VoiceIndex = index;
+                const auto voices = NewsVoice1->GetVoices();
+                if (index < 0 || index >= voices.size())
+                    throw EngineError(EngineError::kInvalidArgument,
+                                      "no voice " + std::to_string(index));
+                NewsVoice1->setVoice(voices[index]);
+                NewsVoice1->Speak(" ", platform::speech::SVSFlagsAsync);
+                VoiceSayTime->setVoice(voices[index]);
+                tts.EngineGeneration = 5;
+            },
+            [this, &tts] {
+                setScroll(VScroll2, speech::positionFromRate(NewsVoice1->Rate()));
+                tts.RateValue = VScroll2->value();
+                tts.PitchValue = VScroll3->value();
+            },
+            [=, this, &tts] {
+                setWindowTitle(listText);
+                tts.VoiceName = voiceNameFromEntry(listText);
+            },
+        };
+    return {};
+}
+
+void sorelmain::writeIEVoiceName(const QString& entry) {
+    QString error;
+    if (!saveRecord(m_services.folder.programFile("IEVoiceName.ini"),
+                    IEVoiceNameRecord{entry, QString::number(m_program.tts.EngineGeneration)},
+                    &error))
+        qWarning().noquote() << "browser voice:" << error;
+}
+
+void sorelmain::VocelleFromIE(const QString& command) {
+    skipOnError("stop", [&] { Command6_Click(); });
+    const VoiceCommand v = parseVoiceCommand(command);
+    for (const auto& step : voiceSteps(v.generation, v.index, v.entryText))
+        skipOnError("voice switch step", step);
+    skipOnError("list text", [&] {
+        const int found = Combo1->findText(v.entryText, Qt::MatchExactly);
+        if (found >= 0)
+            Combo1->setCurrentIndex(found);
+        else
+            Combo1->setCurrentText(v.entryText);
+    });
+    SwitchLocked = true;
+    writeIEVoiceName(v.entryText);
+}
+
+void sorelmain::VScroll1_Change() {
+    const int p = VScroll1->value();
+    if (m_program.tts.EngineGeneration == 4) {
+        skipOnError("volume", [&] {
+            DirectSS1->setLeftVolume(speech::channelVolumeFromPosition(p));
+            DirectSS1->setRightVolume(DirectSS1->LeftVolume());
+        });
+        Label1->setText(QString::number(p));
+    } else if (m_program.tts.EngineGeneration == 5) {
+        skipOnError("volume", [&] { NewsVoice1->setVolume(p); });
+        Label1->setText(QString::number(p));
+    }
+}
+
+void sorelmain::VScroll2_Change() {
+    if (StartTTS4Speed)
+        return;
+    const int p = VScroll2->value();
+    if (m_program.tts.EngineGeneration == 4) {
+        Label5->setText(QString::number(p));
+        m_program.tts.RateValue = p;
+        skipOnError("speed", [&] {
+            DirectSS1->setSpeed(
+                speech::engineFromPosition(p, m_program.SpeedMin, m_program.SpeedMax));
+            TextToSpeech1->setSpeed(DirectSS1->Speed());
+        });
+    } else if (m_program.tts.EngineGeneration == 5) {
+        skipOnError("rate", [&] {
+            NewsVoice1->setRate(speech::rateFromPosition(p));
+            VoiceSayTime->setRate(NewsVoice1->Rate());
+        });
+        Label5->setText(QString::number(p));
+        m_program.tts.RateValue = p;
+    }
+}
+
+void sorelmain::VScroll3_Change() {
+    if (StartTTS4Pitch)
+        return;
+    const int p = VScroll3->value();
+    if (m_program.tts.EngineGeneration == 4) {
+        Label3->setText(QString::number(p));
+        m_program.tts.PitchValue = p;
+        skipOnError("pitch", [&] {
+            DirectSS1->setPitch(
+                speech::engineFromPosition(p, m_program.PitchMin, m_program.PitchMax));
+        });
+    } else if (m_program.tts.EngineGeneration == 5) {
+        Label3->setText(QString::number(p));
+        m_program.tts.PitchValue = p;
+    }
+}
+
+} // namespace sonorel::app

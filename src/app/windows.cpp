@@ -1,0 +1,45 @@
+#include "app/windows.h"
+
+#include <QDebug>
+
+namespace sonorel::app {
+
+void Windows::registerWindow(WindowId id, Factory factory) {
+    m_factories.insert(id, std::move(factory));
+}
+
+bool Windows::show(WindowId id) {
+    QWidget* window = find(id);
+    if (!window) {
+        const auto factory = m_factories.value(id);
+        if (!factory) {
+            qInfo() << "window" << int(id) << "is not part of this build";
+            return false;
+        }
+        window = factory();
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        m_open.insert(id, window);
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return true;
+}
+
+QWidget* Windows::find(WindowId id) const {
+    return m_open.value(id).data();
+}
+
+bool Windows::isOpen(WindowId id) const {
+    return find(id) != nullptr;
+}
+
+void Windows::unload(WindowId id) {
+    if (QWidget* window = find(id)) {
+        window->close();
+        delete window;
+    }
+    m_open.remove(id);
+}
+
+} // namespace sonorel::app

@@ -1,0 +1,43 @@
+#pragma once
+// The one place through which the reader opens its other windows and unloads
+// them at the end. A window registers how it is made; until then opening it does
+// nothing (and says so in the log).
+
+#include <functional>
+#include <QHash>
+#include <QPointer>
+#include <QWidget>
+
+namespace sonorel::app {
+
+enum class WindowId {
+    HowTo,  // help and office macros
+    Mp3End, // speech saved as MP3
+    ClockSettings,
+    About,
+    Update,
+    Converter, // WAV to MP3
+    ConverterEnd,
+    Batch,
+    Slides,
+    QuickMenu,
+};
+
+class Windows final {
+public:
+    using Factory = std::function<QWidget*()>;
+
+    void registerWindow(WindowId id, Factory factory);
+    // Shows the window (made on first use), not modal. False when none is registered.
+    bool show(WindowId id);
+    QWidget* find(WindowId id) const;
+    bool isOpen(WindowId id) const;
+    // Closes and deletes the window if it exists.
+    void unload(WindowId id);
+
+private:
+    QHash<WindowId, Factory> m_factories;
+    QHash<WindowId, QPointer<QWidget>> m_open;
+};
+
+} // namespace sonorel::app

@@ -1,0 +1,44 @@
+#include "reading/readingrules.h"
+
+#include "speech/units.h"
+
+namespace sonorel::reading {
+
+int lengthWithoutOuterSpaces(const QString& text) {
+    int first = 0, last = int(text.size());
+    while (first < last && text[first] == u' ')
+        ++first;
+    while (last > first && text[last - 1] == u' ')
+        --last;
+    return last - first;
+}
+
+int readingStart(int generation, int caret, int textLength) {
+    const bool atEnd = generation == 4 ? caret + 2 >= textLength : caret >= textLength;
+    return atEnd ? 0 : caret;
+}
+
+QString asciiDigits(const QString& text) {
+    QString out = text;
+    for (QChar& c : out)
+        if (c.unicode() >= 0xFF10 && c.unicode() <= 0xFF19)
+            c = QChar(u'0' + (c.unicode() - 0xFF10));
+    return out;
+}
+
+int sapi4WordStart(int speakBase, int byteoffset) {
+    return speakBase + speech::roundHalfEven(byteoffset / 2.0);
+}
+
+int wordEnd(int start, int textLength, bool boxEmpty, const std::function<QChar(int)>& charAt) {
+    if (boxEmpty)
+        return 1;
+    for (int i = start; i <= textLength; ++i) {
+        const QChar c = charAt(i);
+        if (c == u' ' || c == u'\r' || c == u'\n')
+            return i;
+    }
+    return textLength + 1;
+}
+
+} // namespace sonorel::reading

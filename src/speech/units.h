@@ -1,0 +1,31 @@
+#pragma once
+// Scroll bar positions 0..100 and the engines' own units, both ways.
+
+#include <cstdint>
+#include <stdexcept>
+
+namespace sonorel::speech {
+
+// To the nearest whole number, halves to the even neighbour (2.5 -> 2, 3.5 -> 4).
+std::int32_t roundHalfEven(double value);
+
+// An engine whose maximum equals its minimum cannot be placed on the scale:
+// error 11, division by zero, as the voice switch expects.
+class DivisionByZero final : public std::runtime_error {
+public:
+    DivisionByZero() : std::runtime_error("Division by zero") {}
+    static constexpr std::int32_t kNumber = 11;
+};
+
+// Generation 4: position = (value - min) / (max - min) x 100, rounded.
+std::int32_t positionFromEngine(std::int32_t value, std::int32_t min, std::int32_t max);
+// Generation 4: value = p x (max - min) / 100 + min, rounded; the product is a
+// 32-bit integer.
+std::int32_t engineFromPosition(std::int32_t position, std::int32_t min, std::int32_t max);
+// Generation 4 channel volume: p x 655.35, rounded (0..65535).
+std::int32_t channelVolumeFromPosition(std::int32_t position);
+// Generation 5 rate: p / 5 - 10, rounded (-10..10), and back: rate x 5 + 50.
+std::int32_t rateFromPosition(std::int32_t position);
+std::int32_t positionFromRate(std::int32_t rate);
+
+} // namespace sonorel::speech
