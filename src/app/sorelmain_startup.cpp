@@ -47,6 +47,7 @@ bool sorelmain::Form_Load(const QString& commandLine) {
     createTimers();
     GetEngines4();
     GetEngines5();
+    Combo1->setCurrentIndex(-1); // nothing chosen until the settings say so
     if (Combo1->count() < 2) {
         noEngine();
         return false;

@@ -41,24 +41,31 @@ bool ScriptedSynthesizer::synthesize(QStringView text, const SynthSettings& sett
 }
 
 QList<VoiceDescription> ScriptedFamily::voices() const {
-    return {{"Alpha", "en"}, {"Beta", "en"}};
+    QList<VoiceDescription> list;
+    for (const QString& name : names)
+        list.append({name, "en"});
+    return list;
+}
+
+void ScriptedFamily::check(int voice) const {
+    if (voice < 0 || voice >= names.size())
+        throw EngineError(EngineError::kInvalidArgument, "no such voice");
 }
 
 UnitRange ScriptedFamily::speedRange(int voice) const {
-    if (voice < 0 || voice > 1)
-        throw EngineError(EngineError::kInvalidArgument, "no such voice");
-    return {50, 200, 100};
+    check(voice);
+    return speed;
 }
 
 UnitRange ScriptedFamily::pitchRange(int voice) const {
-    if (voice < 0 || voice > 1)
-        throw EngineError(EngineError::kInvalidArgument, "no such voice");
-    return {50, 300, 120};
+    check(voice);
+    return pitch;
 }
 
 std::shared_ptr<Synthesizer> ScriptedFamily::synthesizer(int voice) {
-    if (voice < 0 || voice > 1)
-        throw EngineError(EngineError::kInvalidArgument, "no such voice");
+    check(voice);
+    if (failingVoices.contains(voice))
+        throw EngineError(failingVoices.value(voice), "scripted voice failure");
     return synth;
 }
 

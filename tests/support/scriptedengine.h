@@ -6,6 +6,8 @@
 #include "platform/speech/synthesizer.h"
 
 #include <atomic>
+#include <QHash>
+#include <QStringList>
 
 namespace sonorel::test {
 
@@ -25,15 +27,25 @@ public:
     std::atomic<bool> failNext{false};
 };
 
-// Two voices, "Alpha" and "Beta", both scripted.
+// Scripted voices, "Alpha" and "Beta" unless named otherwise. A voice can be
+// made to fail when it is loaded, with a given error number.
 class ScriptedFamily final : public platform::speech::EngineFamily {
 public:
+    explicit ScriptedFamily(QStringList names = {"Alpha", "Beta"}) : names(std::move(names)) {}
+
     QList<platform::speech::VoiceDescription> voices() const override;
     platform::speech::UnitRange speedRange(int voice) const override;
     platform::speech::UnitRange pitchRange(int voice) const override;
     std::shared_ptr<platform::speech::Synthesizer> synthesizer(int voice) override;
 
     std::shared_ptr<ScriptedSynthesizer> synth = std::make_shared<ScriptedSynthesizer>();
+    QStringList names;
+    QHash<int, std::int32_t> failingVoices; // voice -> error number on loading
+    platform::speech::UnitRange speed{50, 200, 100};
+    platform::speech::UnitRange pitch{50, 300, 120};
+
+private:
+    void check(int voice) const;
 };
 
 } // namespace sonorel::test

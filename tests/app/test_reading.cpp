@@ -1,0 +1,193 @@
+// Speak, pause and stop across both generations, word highlighting, the elapsed
+// clock and the command link's table.
+
+#include "readerfixture.h"
+#include "shared/linkcommand.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTextCursor>
+
+using namespace sonorel;
+using namespace sonorel::test;
+
+namespace {
+QString selected(const app::sorelmain& w) {
+    return w.RichTextBox1->textCursor().selectedText();
+}
+} // namespace
+
+TEST_F(ReaderTest, PlayStatusAcrossPauseResumeAndTheEnd) {
+    audio = platform::speech::AudioMode::Silent;
+    for (const QString voice : {"Mary (TTS4.0)", "English (TTS5.0)"}) {
+        ASSERT_TRUE(start());
+        if (!voice.startsWith("Mary"))
+            pick(voice);
+        w->RichTextBox1->setPlainText("one two three four five six seven eight");
+        w->Command5_Click();
+        EXPECT_EQ(w->PlayStatus, 1);
+        EXPECT_EQ(w->Command5->text(), "&Pause");
+        spinUntil([&] { return !selected(*w).isEmpty(); });
+        w->Command5_Click(); // pause
+        EXPECT_EQ(w->PlayStatus, 2);
+        EXPECT_EQ(w->Command5->text(), "S&peak");
+        EXPECT_EQ(w->ReadingTime->interval(), 0);
+        spinFor(100); // a generation-4 pause raises the end of audio: still paused
+        EXPECT_EQ(w->PlayStatus, 2);
+        w->Command5_Click(); // resume
+        EXPECT_EQ(w->PlayStatus, 1);
+        EXPECT_EQ(w->PauseMark, 0);
+        spinUntil([&] { return w->PlayStatus == 3; });
+        EXPECT_EQ(w->PlayStatus, 3) << voice.toStdString();
+        EXPECT_EQ(w->Command5->text(), "S&peak");
+        EXPECT_EQ(w->RichTextBox1->textCursor().position(), 0);
+        EXPECT_EQ(w->cpvSlider1->value(), 0);
+    }
+}
+
+TEST_F(ReaderTest, PauseThenStopWithGeneration5LeavesItIdleAndSilent) {
+    audio = platform::speech::AudioMode::Silent;
+    ASSERT_TRUE(start());
+    pick("English (TTS5.0)");
+    w->RichTextBox1->setPlainText("one two three four five six seven eight nine ten");
+    w->Command5_Click();
+    spinUntil([&] { return !selected(*w).isEmpty(); });
+    w->Command5_Click();
+    w->Command6_Click();
+    EXPECT_EQ(w->PlayStatus, 3);
+    const QString at = selected(*w);
+    spinFor(300);
+    EXPECT_EQ(w->PlayStatus, 3);
+    EXPECT_FALSE(w->NewsVoice1->WaitUntilDone(0) == false);
+    // The next Speak starts a new reading rather than resuming the old one.
+    w->Command5_Click();
+    EXPECT_EQ(w->PlayStatus, 1);
+    spinUntil([&] { return w->PlayStatus == 3; });
+    (void)at;
+}
+
+TEST_F(ReaderTest, RestartRuleAndWhatTheEngineIsGiven) {
+    ASSERT_TRUE(start());
+    w->RichTextBox1->setPlainText("Hello world  ");
+    QTextCursor c = w->RichTextBox1->textCursor();
+    c.setPosition(10); // on the last two characters of the trimmed text
+    w->RichTextBox1->setTextCursor(c);
+    w->Command5_Click();
+    EXPECT_EQ(w->SpeakBase, 0); // generation 4 starts over
+    EXPECT_EQ(w->TextLength, 11);
+    w->Command6_Click();
+
+    pick("English (TTS5.0)");
+    c.setPosition(10);
+    w->RichTextBox1->setTextCursor(c);
+    w->Command5_Click();
+    EXPECT_EQ(w->SpeakBase, 10); // generation 5 reads the last characters
+    EXPECT_EQ(w->SpokenText, "d  ");
+    EXPECT_EQ(w->Label13->text(), "00:00:00");
+}
+
+TEST_F(ReaderTest, Generation4HighlightRunsToTheNextDelimiter) {
+    ASSERT_TRUE(start());
+    w->RichTextBox1->setPlainText("alpha beta gamma");
+    w->TextLength = 16;
+    w->SpeakBase = 0;
+    w->DirectSS1_WordPosition(0, 0, 12); // "beta" at 6
+    EXPECT_EQ(selected(*w), "beta");
+    EXPECT_EQ(w->cpvSlider1->maximum() >= 9 ? w->cpvSlider1->value() : 9, 9);
+    w->DirectSS1_WordPosition(0, 0, 5); // 2.5 rounds to 2
+    EXPECT_EQ(w->RichTextBox1->textCursor().selectionStart(), 2);
+    EXPECT_EQ(selected(*w), "pha");
+    // The last word, without a blank after it, runs to the end of the text.
+    w->DirectSS1_WordPosition(0, 0, 22);
+    EXPECT_EQ(selected(*w), "gamma");
+    // Reading from the middle: offsets count from where the reading began.
+    w->SpeakBase = 6;
+    w->DirectSS1_WordPosition(0, 0, 10);
+    EXPECT_EQ(selected(*w), "gamma");
+    // Trailing blanks are not part of the scanned length.
+    w->RichTextBox1->setPlainText("one two   ");
+    w->TextLength = 7;
+    w->SpeakBase = 0;
+    w->DirectSS1_WordPosition(0, 0, 8);
+    EXPECT_EQ(selected(*w), "two");
+}
+
+TEST_F(ReaderTest, ReadingHighlightsTheSpokenWords) {
+    ASSERT_TRUE(start());
+    w->RichTextBox1->setPlainText("Grüße aus Köln. 東京 is a city.");
+    QStringList seen;
+    QObject::connect(w->RichTextBox1, &QPlainTextEdit::selectionChanged, [&] {
+        if (!selected(*w).isEmpty())
+            seen << selected(*w);
+    });
+    w->Command5_Click();
+    spinUntil([&] { return w->PlayStatus == 3; });
+    EXPECT_EQ(seen, (QStringList{"Grüße", "aus", "Köln.", "東京", "is", "a", "city."}));
+    seen.clear();
+    pick("English (TTS5.0)");
+    w->Command5_Click();
+    spinUntil([&] { return w->PlayStatus == 3; });
+    EXPECT_EQ(seen, (QStringList{"Grüße", "aus", "Köln.", "東京", "is", "a", "city."}));
+}
+
+TEST_F(ReaderTest, SliderAndTextLengthWatch) {
+    ASSERT_TRUE(start());
+    w->RichTextBox1->setPlainText("some text here");
+    w->MonitorText1Len_Timer();
+    EXPECT_EQ(w->TextLength, 14);
+    EXPECT_EQ(w->cpvSlider1->maximum(), 14);
+    EXPECT_TRUE(w->cpvSlider1->isEnabled());
+    w->cpvSlider1->setValue(5);
+    w->cpvSlider1_Scroll();
+    EXPECT_EQ(w->RichTextBox1->textCursor().position(), 5);
+    w->RichTextBox1->clear();
+    w->MonitorText1Len_Timer();
+    EXPECT_FALSE(w->cpvSlider1->isEnabled());
+    EXPECT_EQ(w->cpvSlider1->value(), 0);
+    // An edit re-arms the watch for half a second.
+    w->RichTextBox1->insertPlainText("x");
+    EXPECT_EQ(w->MonitorText1Len->interval(), 500);
+}
+
+TEST_F(ReaderTest, ElapsedClockCountsFromTheStartOfReading) {
+    ASSERT_TRUE(start());
+    w->ReadingStart = clock.now();
+    clock.advanceSeconds(3661);
+    w->ReadingTime_Timer();
+    EXPECT_EQ(w->Label13->text(), "01:01:01");
+}
+
+TEST_F(ReaderTest, LinkCommandTable) {
+    ASSERT_TRUE(start());
+    w->RichTextBox1->setPlainText("old text");
+    // Exactly the 34-character key: read an empty text.
+    w->LinkExecute(kLinkToken + "_1");
+    EXPECT_EQ(w->RichTextBox1->toPlainText(), "");
+    EXPECT_EQ(w->PlayStatus, 1);
+    w->LinkExecute(kLinkToken + "_3");
+    EXPECT_EQ(w->PlayStatus, 3);
+    w->LinkExecute(kLinkToken + "_1New words to read");
+    EXPECT_EQ(w->RichTextBox1->toPlainText(), "New words to read");
+    EXPECT_EQ(w->PlayStatus, 1);
+    w->LinkExecute(kLinkToken + "_2"); // pause
+    EXPECT_EQ(w->PlayStatus, 2);
+    w->LinkExecute(kLinkToken + "_2"); // resume
+    EXPECT_EQ(w->PlayStatus, 1);
+    QFile f(path("page.txt"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("From a file.");
+    f.close();
+    w->LinkExecute(path("page.txt"));
+    EXPECT_EQ(w->RichTextBox1->toPlainText(), "From a file.");
+    EXPECT_EQ(w->PlayStatus, 1);
+    w->RichTextBox1->setPlainText("typed meanwhile");
+    // The token in lower case is a file name; a file that cannot be loaded reads
+    // what the loader held before.
+    w->LinkExecute(kLinkToken.toLower() + "_1");
+    EXPECT_EQ(w->RichTextBox1->toPlainText(), "From a file.");
+    EXPECT_EQ(w->PlayStatus, 1);
+}

@@ -1,0 +1,163 @@
+// Switching voices from the list and from the browser voice command; rate, pitch
+// and volume.
+
+#include "readerfixture.h"
+#include "shared/linkcommand.h"
+#include "speech/units.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+
+using namespace sonorel;
+using namespace sonorel::test;
+using platform::speech::EngineError;
+
+namespace {
+IEVoiceNameRecord browserVoice(const QString& folder) {
+    return loadRecord<IEVoiceNameRecord>(folder + "/IEVoiceName.ini");
+}
+} // namespace
+
+TEST(Units, ScalesAndRounding) {
+    using namespace speech;
+    EXPECT_EQ(roundHalfEven(2.5), 2);
+    EXPECT_EQ(roundHalfEven(3.5), 4);
+    EXPECT_EQ(roundHalfEven(-0.5), 0);
+    EXPECT_EQ(engineFromPosition(25, 100, 200), 125);
+    EXPECT_EQ(engineFromPosition(50, 100, 200), 150);
+    EXPECT_EQ(rateFromPosition(50), 0);
+    EXPECT_EQ(rateFromPosition(52), 0);
+    EXPECT_EQ(rateFromPosition(0), -10);
+    EXPECT_EQ(rateFromPosition(100), 10);
+    EXPECT_EQ(channelVolumeFromPosition(100), 65535);
+    EXPECT_EQ(channelVolumeFromPosition(0), 0);
+    EXPECT_EQ(positionFromEngine(125, 100, 200), 25);
+    EXPECT_THROW(positionFromEngine(5, 7, 7), DivisionByZero);
+}
+
+TEST_F(ReaderTest, PickingAVoiceSwitchesStopsAndLocksTheList) {
+    ASSERT_TRUE(start());
+    w->RichTextBox1->setPlainText("one two three four five six seven");
+    audio = platform::speech::AudioMode::Silent;
+    w->Command5_Click();
+    pick("English (TTS5.0)");
+    EXPECT_EQ(w->PlayStatus, 3); // the reading stopped
+    EXPECT_EQ(program.tts.EngineGeneration, 5);
+    EXPECT_EQ(program.tts.VoiceIndex, 0);
+    EXPECT_EQ(program.tts.VoiceName, "English");
+    EXPECT_EQ(w->windowTitle(), "English (TTS5.0)");
+    EXPECT_EQ(w->VScroll2->value(), 50); // the voice's rate 0
+    EXPECT_EQ(w->VScroll3->value(), 28); // pitch keeps its place
+    EXPECT_TRUE(w->SwitchLocked);
+    EXPECT_EQ(browserVoice(path()), (IEVoiceNameRecord{"English (TTS5.0)", "5"}));
+
+    // Another click without the Voice button only hides the list.
+    w->Combo1->setCurrentIndex(listIndexOf("Kal (TTS4.0)"));
+    w->Combo1_Click();
+    EXPECT_EQ(program.tts.EngineGeneration, 5);
+
+    pick("Kal (TTS4.0)");
+    EXPECT_EQ(program.tts, (TTSSets{4, 2, "Kal", 33, 28}));
+    EXPECT_EQ(w->DirectSS1->CurrentMode(), 2);
+    EXPECT_EQ(w->TextToSpeech1->CurrentMode(), 2);
+    EXPECT_EQ(w->Combo1->toolTip(), "Kal (TTS4.0)");
+    // Picking the voice already selected still rewrites the browser voice.
+    QFile::remove(path("IEVoiceName.ini"));
+    pick("Kal (TTS4.0)");
+    EXPECT_EQ(browserVoice(path()), (IEVoiceNameRecord{"Kal (TTS4.0)", "4"}));
+}
+
+TEST_F(ReaderTest, UnreliableVoiceAnsweredNoFallsBackToThePreviousOne) {
+    gen5.failingVoices.insert(1, EngineError::kEngineFailure);
+    ASSERT_TRUE(start());
+    dialogs.answer(platform::MessageAnswer::No);
+    pick("German (TTS5.0)");
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    const platform::MessageSpec& b = dialogs.messages[0];
+    EXPECT_EQ(b.title, "Sonorel--SAPI Version 4");
+    EXPECT_TRUE(b.text.startsWith("German (TTS5.0) is not reliable, so it can not be used. "
+                                  "Error number:-2147467259 Error description:"))
+        << b.text.toStdString();
+    EXPECT_TRUE(
+        b.text.endsWith("Please click No to continue or click Yes to end this appliaction"));
+    EXPECT_EQ(b.defaultButton, 2);
+    EXPECT_EQ(b.icon, platform::MessageIcon::Question);
+    EXPECT_EQ(w->Combo1->currentText(), "Mary (TTS4.0)");
+    EXPECT_EQ(program.tts.EngineGeneration, 4);
+    EXPECT_EQ(program.tts.VoiceName, "Mary");
+    EXPECT_FALSE(exited);
+}
+
+TEST_F(ReaderTest, HarmlessErrorsAreIgnoredAndOthersAskFirst) {
+    gen4.failingVoices.insert(2, 5); // "no such engine": ignored
+    ASSERT_TRUE(start());
+    pick("Rms (TTS4.0)");
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_EQ(w->windowTitle(), "Rms (TTS4.0)"); // the later steps still ran
+
+    // An engine without a speed range cannot be placed on the scale: message A.
+    gen4.speed = {100, 100, 100};
+    dialogs.answer(platform::MessageAnswer::Yes);
+    pick("Kal (TTS4.0)");
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages[0].title.startsWith(
+        "SAPI Version 4. Please send the following error message to "));
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith("Kal (TTS4.0) Error number:11 "));
+    EXPECT_TRUE(exited); // Yes ends the program
+}
+
+TEST_F(ReaderTest, BrowserVoiceCommands) {
+    ASSERT_TRUE(start());
+    // "4" and "00003": the third generation-4 engine.
+    w->LinkExecute(kLinkToken + "-4" + "400003" + "Rms (TTS4.0)");
+    EXPECT_EQ(w->DirectSS1->CurrentMode(), 3);
+    EXPECT_EQ(program.tts.VoiceIndex, 3);
+    EXPECT_EQ(w->Combo1->currentText(), "Rms (TTS4.0)");
+    EXPECT_EQ(w->ActivateMe, 0); // consumed by the Stop
+    EXPECT_TRUE(w->SwitchLocked);
+    EXPECT_EQ(browserVoice(path()), (IEVoiceNameRecord{"Rms (TTS4.0)", "4"}));
+
+    w->LinkExecute(kLinkToken + "-4" + "500001" + "German (TTS5.0)");
+    EXPECT_EQ(program.tts.EngineGeneration, 5);
+    EXPECT_EQ(w->NewsVoice1->Voice().GetDescription(), "German");
+    EXPECT_EQ(w->VoiceSayTime->Voice().GetDescription(), "German");
+
+    // Another generation digit changes no engine but still shows and records it.
+    w->LinkExecute(kLinkToken + "-4" + "700001" + "Mary (TTS4.0)");
+    EXPECT_EQ(program.tts.EngineGeneration, 5);
+    EXPECT_EQ(w->Combo1->currentText(), "Mary (TTS4.0)");
+    const QByteArray record = readWholeFile(path("IEVoiceName.ini"));
+    EXPECT_EQ(record.left(15), QByteArray("\x0d\x00Mary (TTS4.0)", 15));
+
+    w->LinkExecute(kLinkToken + "-4" + "400001" + "Mary (TTS4.0)");
+    EXPECT_EQ(readWholeFile(path("IEVoiceName.ini")),
+              encodeRecord(IEVoiceNameRecord{"Mary (TTS4.0)", "4"}));
+    EXPECT_EQ(readWholeFile(path("IEVoiceName.ini")).size(), 18);
+}
+
+TEST_F(ReaderTest, RatePitchAndVolumeFollowTheScrollBars) {
+    ASSERT_TRUE(start());
+    w->VScroll2->setValue(100);
+    EXPECT_EQ(w->DirectSS1->Speed(), 200);
+    EXPECT_EQ(w->TextToSpeech1->Speed(), 200);
+    EXPECT_EQ(program.tts.RateValue, 100);
+    w->VScroll3->setValue(0);
+    EXPECT_EQ(w->DirectSS1->Pitch(), 50);
+    EXPECT_EQ(w->Label3->text(), "0");
+    w->VScroll1->setValue(0);
+    EXPECT_EQ(w->DirectSS1->LeftVolume(), 0);
+    EXPECT_EQ(w->DirectSS1->RightVolume(), 0);
+    EXPECT_EQ(w->Label1->text(), "0");
+
+    pick("English (TTS5.0)");
+    w->VScroll2->setValue(0);
+    EXPECT_EQ(w->NewsVoice1->Rate(), -10);
+    EXPECT_EQ(w->VoiceSayTime->Rate(), -10);
+    w->VScroll1->setValue(40);
+    EXPECT_EQ(w->NewsVoice1->Volume(), 40);
+    w->VScroll3->setValue(77); // no pitch for these voices: only label and record
+    EXPECT_EQ(program.tts.PitchValue, 77);
+}
