@@ -18,7 +18,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QScrollBar>
 #include <QSlider>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -39,19 +38,18 @@ QPushButton* button(QWidget* parent, const QString& caption, const QString& tip)
     return b;
 }
 
-// A scroll bar from 100 at its top to 0 at its bottom, with its caption and value.
-QScrollBar* scale(QWidget* parent, QGridLayout* grid, int column, const QString& caption,
-                  const QString& tip, QLabel*& value, int position) {
+// A scale from 100 at its top to 0 at its bottom, with its caption and value.
+QSlider* scale(QWidget* parent, QGridLayout* grid, int column, const QString& caption,
+               const QString& tip, QLabel*& value, int position) {
     auto* title = new QLabel(caption, parent);
     title->setAlignment(Qt::AlignCenter);
-    auto* bar = new QScrollBar(Qt::Vertical, parent);
+    // A vertical slider has its maximum at the top, as these scales want.
+    auto* bar = new QSlider(Qt::Vertical, parent);
     bar->setRange(0, 100);
-    bar->setInvertedAppearance(true);
-    bar->setInvertedControls(false);
     bar->setPageStep(10);
     bar->setValue(position);
     bar->setToolTip(tip);
-    bar->setMinimumHeight(54);
+    bar->setMinimumHeight(64);
     value = new QLabel(QString::number(position), parent);
     value->setAlignment(Qt::AlignCenter);
     value->setMinimumWidth(value->fontMetrics().horizontalAdvance("100") + 4);
@@ -207,9 +205,9 @@ void sorelmain::buildControls() {
         hide();
     });
     connect(Combo1, &QComboBox::activated, this, &sorelmain::Combo1_Click);
-    connect(VScroll1, &QScrollBar::valueChanged, this, &sorelmain::VScroll1_Change);
-    connect(VScroll2, &QScrollBar::valueChanged, this, &sorelmain::VScroll2_Change);
-    connect(VScroll3, &QScrollBar::valueChanged, this, &sorelmain::VScroll3_Change);
+    connect(VScroll1, &QSlider::valueChanged, this, &sorelmain::VScroll1_Change);
+    connect(VScroll2, &QSlider::valueChanged, this, &sorelmain::VScroll2_Change);
+    connect(VScroll3, &QSlider::valueChanged, this, &sorelmain::VScroll3_Change);
     connect(cpvSlider1, &QSlider::valueChanged, this, &sorelmain::cpvSlider1_Change);
     connect(cpvSlider1, &QSlider::sliderMoved, this, &sorelmain::cpvSlider1_Scroll);
     for (QPushButton* b :

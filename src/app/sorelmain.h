@@ -23,7 +23,7 @@ class QFrame;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
-class QScrollBar;
+
 class QSlider;
 class QSystemTrayIcon;
 
@@ -135,7 +135,7 @@ public:
     QPushButton *Command1 = nullptr, *Command2 = nullptr, *Command3 = nullptr, *Command4 = nullptr,
                 *Command5 = nullptr, *Command6 = nullptr, *Command7 = nullptr, *Command8 = nullptr,
                 *Command9 = nullptr;
-    QScrollBar *VScroll1 = nullptr, *VScroll2 = nullptr, *VScroll3 = nullptr;
+    QSlider *VScroll1 = nullptr, *VScroll2 = nullptr, *VScroll3 = nullptr;
     QLabel *Label1 = nullptr, *Label5 = nullptr, *Label3 = nullptr; // volume, rate, pitch values
     QLabel* Label13 = nullptr;                                      // elapsed reading time
     QLabel *Label8 = nullptr, *Label10 = nullptr, *Image1 = nullptr;
@@ -192,7 +192,7 @@ private:
     std::vector<std::function<void()>> voiceSteps(int generation, int index,
                                                   const QString& listText);
     void writeIEVoiceName(const QString& entry);
-    void setScroll(QScrollBar* bar, int position);
+    void setScroll(QSlider* bar, int position);
     int decodeIndex(int listPosition, bool twoDigits, int* generation) const;
 
     // reading

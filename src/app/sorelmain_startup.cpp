@@ -18,7 +18,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QScreen>
-#include <QScrollBar>
+#include <QSlider>
 #include <QSystemTrayIcon>
 #include <QTextCursor>
 

@@ -11,7 +11,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QScrollBar>
+#include <QSlider>
 
 namespace sonorel::app {
 
@@ -32,7 +32,7 @@ void sorelmain::GetEngines5() {
     m_program.Sapi5Count = std::int32_t(entries.size());
 }
 
-void sorelmain::setScroll(QScrollBar* bar, int position) {
+void sorelmain::setScroll(QSlider* bar, int position) {
     bar->setValue(position);
 }
 

@@ -7,7 +7,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QScrollBar>
+#include <QSlider>
 
 using namespace sonorel;
 using namespace sonorel::test;

@@ -9,7 +9,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QScrollBar>
+#include <QSlider>
 
 using namespace sonorel;
 using namespace sonorel::test;
