@@ -27,4 +27,11 @@ inline QString text1mb() {
     return text.left(1000000);
 }
 
+// The sentence the latency figures start with, and the 1 MB text opened by it, so
+// that short and long figures differ by the text's length alone.
+inline const QString kOpening = QStringLiteral("The quick brown fox jumps over the lazy dog.");
+inline QString opened1mb() {
+    return kOpening + " " + text1mb();
+}
+
 } // namespace sonorel::bench

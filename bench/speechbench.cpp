@@ -9,6 +9,7 @@
 #include "platform/speech/sapi4.h"
 #include "platform/speech/sapi5.h"
 #include "platform/speech/wavrender.h"
+#include "stampsink.h"
 
 #include <algorithm>
 #include <chrono>
@@ -27,56 +28,16 @@ using namespace sonorel::platform::speech;
 
 namespace {
 
-std::int64_t nowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
+using sonorel::bench::nowNs;
+using sonorel::bench::StampSink;
 
 void print(const char* name, double value, const char* unit) {
     std::printf("%s %.2f %s\n", name, value, unit);
     std::fflush(stdout);
 }
 
-// Remembers when each block of samples was handed over; paced like a sound card
-// when `realTime`, else as fast as it is fed.
-class StampSink final : public AudioSink {
-public:
-    struct Log {
-        std::mutex mutex;
-        std::vector<std::pair<std::int64_t, std::int64_t>> writes; // (frames before, ns)
-        std::int64_t frames = 0;
-        std::int64_t firstWriteNs = 0;
-    };
-    StampSink(std::shared_ptr<Log> log, bool realTime)
-        : m_log(std::move(log)), m_realTime(realTime) {}
-    bool open(const AudioFormat& f) override { return m_silent.open(f); }
-    bool write(const std::int16_t* s, std::size_t n) override {
-        {
-            std::lock_guard lock(m_log->mutex);
-            const std::int64_t t = nowNs();
-            if (!m_log->firstWriteNs)
-                m_log->firstWriteNs = t;
-            m_log->writes.emplace_back(m_log->frames, t);
-            m_log->frames += std::int64_t(n);
-        }
-        return m_realTime ? m_silent.write(s, n) : true;
-    }
-    void drain() override {
-        if (m_realTime)
-            m_silent.drain();
-    }
-    void flush() override { m_silent.flush(); }
-    QString name() const override { return "stamp"; }
-
-private:
-    std::shared_ptr<Log> m_log;
-    bool m_realTime;
-    SilentSink m_silent;
-};
-
 SinkFactory stampSinks(const std::shared_ptr<StampSink::Log>& log, bool realTime) {
-    return [log, realTime] { return std::make_unique<StampSink>(log, realTime); };
+    return StampSink::factory(log, realTime);
 }
 
 void spinUntil(const std::function<bool()>& done, int timeoutMs) {
@@ -166,10 +127,8 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     FliteFamily flite;
     EspeakFamily espeak;
-    const QString shortText = "The quick brown fox jumps over the lazy dog.";
-    // The long text starts with the same sentence, so the two figures differ by
-    // the text's length alone.
-    const QString big = shortText + " " + sonorel::bench::text1mb();
+    const QString shortText = sonorel::bench::kOpening;
+    const QString big = sonorel::bench::opened1mb();
 
     if (app.arguments().value(1) == "rss") {
         DirectSS reader(flite, makeSinkFactory(AudioMode::Silent, "bench"));
