@@ -23,6 +23,7 @@ constexpr UnitRange kPitch{0, 100, 50};
 // How far synthesis may run ahead of a caller that is slow to take its audio (a
 // sound output that blocks) before the family thread waits for it: a long sentence.
 constexpr std::size_t kMaxPendingSamples = 10 * 22050;
+constexpr int kBufferMs = 400;
 
 // Only the thread of the engine alive at the time touches espeak-ng; it holds this
 // for as long as it runs, so an engine starting while the last one still shuts down
@@ -167,7 +168,11 @@ private:
             espeak_ng_STATUS status = espeak_ng_Initialize(&context);
             espeak_ng_ClearErrorContext(&context);
             if (status == ENS_OK)
-                status = espeak_ng_InitializeOutput(ENOUTPUT_MODE_SYNCHRONOUS, 0, nullptr);
+                // Audio comes back in pieces of kBufferMs: short enough for a quick
+                // first sound (espeak-ng makes it a thousand times faster than it
+                // plays), long enough that handing pieces between threads costs
+                // nothing next to making them.
+                status = espeak_ng_InitializeOutput(ENOUTPUT_MODE_SYNCHRONOUS, kBufferMs, nullptr);
             g_initialised = true;
             g_currentVoice.clear();
             g_usable = status == ENS_OK;
