@@ -2,6 +2,8 @@
 // services.
 
 #include "app/sorelmain.h"
+#include "link/instance.h"
+#include "link/linkclient.h"
 #include "platform/dialogs.h"
 #include "platform/display.h"
 #include "platform/fileregistrystore.h"
@@ -24,6 +26,19 @@ int main(int argc, char* argv[]) {
     // The command line is taken whole, as one text.
     const QString commandLine = QApplication::arguments().mid(1).join(' ');
 
+    // A second copy hands its command line to the running one and ends without
+    // a window.
+    link::InstanceGuard instance;
+    if (instance.claim() == link::InstanceGuard::Role::Second) {
+        const QString mode = app::sorelmain::StartFrom(commandLine);
+        if (mode == "explorer" || mode == "internet")
+            link::linkAndSendMessage(commandLine);
+        return 0;
+    }
+    const std::unique_ptr<link::LinkServer> server = instance.takeServer();
+    if (!server)
+        qWarning().noquote() << "command link unavailable:" << instance.errorString();
+
     platform::LinuxProgramFolder folder(QApplication::applicationDirPath());
     platform::FileRegistryStore registry(platform::LinuxProgramFolder::userConfigFolder() +
                                          "/registry.json");
@@ -45,6 +60,9 @@ int main(int argc, char* argv[]) {
     app::Windows windows;
     app::sorelmain window(services, program, windows);
     window.onExit = [] { QApplication::quit(); };
+    if (server)
+        QObject::connect(server.get(), &link::LinkServer::execute, &window,
+                         &app::sorelmain::LinkExecute);
     if (!window.Form_Load(commandLine))
         return 0;
     if (!window.startsHidden() || !window.tray)
