@@ -71,6 +71,7 @@ bool TextFileBox::setFileName(const QString& path) {
 sorelmain::sorelmain(Services& services, Program& program, Windows& windows, QWidget* parent)
     : QWidget(parent), m_services(services), m_program(program), m_windows(windows) {
     setWindowTitle("Sonorel");
+    setWindowIcon(QIcon(m_services.folder.shippedFile("sonorel.png")));
     buildControls();
 }
 
@@ -199,6 +200,8 @@ void sorelmain::buildControls() {
     connect(Command5, &QPushButton::clicked, this, &sorelmain::Command5_Click);
     connect(Command6, &QPushButton::clicked, this, &sorelmain::Command6_Click);
     connect(Command7, &QPushButton::clicked, this, &sorelmain::Command7_Click);
+    connect(Command2, &QPushButton::clicked, this, &sorelmain::Command2_Click);
+    connect(Command1, &QPushButton::clicked, this, &sorelmain::Command1_Click);
     connect(Command8, &QPushButton::clicked, this, [this] { m_windows.show(WindowId::HowTo); });
     connect(Command9, &QPushButton::clicked, this, [this] {
         showMinimized();

@@ -88,6 +88,8 @@ public:
     void ReadingTime_Timer();
     void cpvSlider1_Change();
     void cpvSlider1_Scroll();
+    void Command2_Click(); // font and text colour
+    void Command1_Click(); // back colour
 
     // --- the command link
     void LinkExecute(const QString& command);

@@ -204,6 +204,28 @@ void sorelmain::cpvSlider1_Scroll() {
     setCaret(cpvSlider1->value());
 }
 
+void sorelmain::Command2_Click() {
+    platform::FontChoice initial{RichTextBox1->font(),
+                                 RichTextBox1->palette().color(QPalette::Text)};
+    const auto chosen = m_services.dialogs.chooseFont(initial, this);
+    if (!chosen)
+        return;
+    // The whole text takes the colour; the caret stays where it was.
+    QPalette p = RichTextBox1->palette();
+    p.setColor(QPalette::Text, chosen->color);
+    RichTextBox1->setPalette(p);
+    RichTextBox1->setFont(chosen->font);
+}
+
+void sorelmain::Command1_Click() {
+    const auto chosen = m_services.dialogs.chooseColor(std::nullopt, this);
+    if (!chosen)
+        return;
+    QPalette p = RichTextBox1->palette();
+    p.setColor(QPalette::Base, *chosen);
+    RichTextBox1->setPalette(p);
+}
+
 void sorelmain::LinkExecute(const QString& command) {
     switch (classifyLinkCommand(command)) {
     case LinkCommand::SwitchVoice:

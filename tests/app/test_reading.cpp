@@ -191,3 +191,29 @@ TEST_F(ReaderTest, LinkCommandTable) {
     EXPECT_EQ(w->RichTextBox1->toPlainText(), "From a file.");
     EXPECT_EQ(w->PlayStatus, 1);
 }
+
+TEST_F(ReaderTest, FontAndColourButtonsApplyWhatTheDialogsReturn) {
+    ASSERT_TRUE(start());
+    QFont font("DejaVu Serif", 15);
+    font.setItalic(true);
+    dialogs.answer(
+        std::optional<platform::FontChoice>(platform::FontChoice{font, QColor(200, 0, 0)}));
+    w->Command2_Click();
+    EXPECT_EQ(w->RichTextBox1->font().family(), "DejaVu Serif");
+    EXPECT_TRUE(w->RichTextBox1->font().italic());
+    dialogs.answer(std::optional<QColor>(QColor(0, 0, 80)));
+    w->Command1_Click();
+    w->Command2_Click(); // cancelled: nothing changes
+    EXPECT_EQ(dialogs.fontDialogs, 2);
+    // Both reach swin.ini as the font fields and 0x00BBGGRR colours.
+    stop();
+    const WinSets saved = loadRecord<WinSets>(path("swin.ini"));
+    EXPECT_EQ(saved.TextFontName, "DejaVu Serif");
+    EXPECT_EQ(saved.TextFontSize, "15");
+    EXPECT_TRUE(saved.TextFontItalic);
+    EXPECT_EQ(saved.TextForeColor, 0x0000C8);
+    EXPECT_EQ(saved.TextBackColor, 0x500000);
+    ASSERT_TRUE(start());
+    EXPECT_EQ(w->RichTextBox1->font().family(), "DejaVu Serif");
+    EXPECT_EQ(w->RichTextBox1->palette().color(QPalette::Base), QColor(0, 0, 80));
+}
