@@ -3,13 +3,11 @@
 //   readerbench link SOREL   start-up time of the real program and second-copy hand-over
 
 #include "app/sorelmain.h"
+#include "app/systemservices.h"
 #include "benchtext.h"
+#include "benchutil.h"
 #include "link/linkclient.h"
 #include "link/linkserver.h"
-#include "platform/dialogs.h"
-#include "platform/fileregistrystore.h"
-#include "platform/speech/espeakfamily.h"
-#include "platform/speech/flitefamily.h"
 #include "shared/linkcommand.h"
 #include "stampsink.h"
 
@@ -28,35 +26,19 @@ using namespace sonorel;
 using sonorel::kLinkRead;
 using sonorel::kLinkStop;
 using sonorel::makeLinkCommand;
+using sonorel::bench::median;
 using sonorel::bench::nowNs;
+using sonorel::bench::print;
+using sonorel::bench::spinUntil;
 using sonorel::bench::StampSink;
 
 namespace {
 
-void print(const char* name, double value, const char* unit) {
-    std::printf("%s %.2f %s\n", name, value, unit);
-    std::fflush(stdout);
-}
-
-void spinUntil(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? -1 : v[v.size() / 2];
-}
-
 // A main window over the real engines, with its own folder and settings.
 struct Reader {
     explicit Reader(platform::speech::SinkFactory sinks)
-        : folder(dir.path()), registry(dir.filePath("registry.json")),
-          temp(dir.path()), services{folder, registry, dialogs, clock, processes,
-                                     shell,  temp,     gen4,    gen5,  std::move(sinks)},
-          window(services, program, windows) {
+        : system(dir.path(), dir.filePath("registry.json"), std::move(sinks)),
+          window(system.services, program, windows) {
         window.Form_Load({});
     }
     void useVoice(const QString& entry) {
@@ -66,16 +48,7 @@ struct Reader {
         window.Combo1_Click();
     }
     QTemporaryDir dir;
-    platform::LinuxProgramFolder folder;
-    platform::FileRegistryStore registry;
-    platform::QtDialogs dialogs;
-    platform::SystemClock clock;
-    platform::LinuxProcessLauncher processes;
-    platform::DesktopShellOpener shell;
-    platform::LinuxTempFolder temp;
-    platform::speech::FliteFamily gen4;
-    platform::speech::EspeakFamily gen5;
-    app::Services services;
+    app::SystemServices system;
     app::Program program;
     app::Windows windows;
     app::sorelmain window;

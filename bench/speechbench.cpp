@@ -4,6 +4,7 @@
 //   speechbench rss          peak memory while speaking 1 MB for 30 s (own process)
 
 #include "benchtext.h"
+#include "benchutil.h"
 #include "platform/speech/espeakfamily.h"
 #include "platform/speech/flitefamily.h"
 #include "platform/speech/sapi4.h"
@@ -28,28 +29,14 @@ using namespace sonorel::platform::speech;
 
 namespace {
 
+using sonorel::bench::median;
 using sonorel::bench::nowNs;
+using sonorel::bench::print;
+using sonorel::bench::spinUntil;
 using sonorel::bench::StampSink;
-
-void print(const char* name, double value, const char* unit) {
-    std::printf("%s %.2f %s\n", name, value, unit);
-    std::fflush(stdout);
-}
 
 SinkFactory stampSinks(const std::shared_ptr<StampSink::Log>& log, bool realTime) {
     return StampSink::factory(log, realTime);
-}
-
-void spinUntil(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 // Speak call to the first sample handed to the sound output, median of 7.

@@ -2,13 +2,10 @@
 // services.
 
 #include "app/sorelmain.h"
+#include "app/systemservices.h"
 #include "link/instance.h"
 #include "link/linkclient.h"
-#include "platform/dialogs.h"
 #include "platform/display.h"
-#include "platform/fileregistrystore.h"
-#include "platform/speech/espeakfamily.h"
-#include "platform/speech/flitefamily.h"
 
 #include <QApplication>
 
@@ -39,26 +36,17 @@ int main(int argc, char* argv[]) {
     if (!server)
         qWarning().noquote() << "command link unavailable:" << instance.errorString();
 
-    platform::LinuxProgramFolder folder(QApplication::applicationDirPath());
-    platform::FileRegistryStore registry(platform::LinuxProgramFolder::userConfigFolder() +
-                                         "/registry.json");
-    platform::QtDialogs dialogs;
-    platform::SystemClock clock;
-    platform::LinuxProcessLauncher processes;
-    platform::DesktopShellOpener shell;
-    platform::LinuxTempFolder temp;
-    platform::speech::FliteFamily gen4;
-    platform::speech::EspeakFamily gen5;
     // SONOREL_AUDIO=silent|fast|pulse picks the sound output (for tests and
     // machines without sound); the default finds PulseAudio or plays silently.
-    const auto sinks = platform::speech::makeSinkFactory(
-        platform::speech::audioModeFromName(qEnvironmentVariable("SONOREL_AUDIO")), "Sonorel");
-    app::Services services{folder, registry, dialogs, clock, processes,
-                           shell,  temp,     gen4,    gen5,  sinks};
+    app::SystemServices system(
+        QApplication::applicationDirPath(),
+        platform::LinuxProgramFolder::userConfigFolder() + "/registry.json",
+        platform::speech::makeSinkFactory(
+            platform::speech::audioModeFromName(qEnvironmentVariable("SONOREL_AUDIO")), "Sonorel"));
 
     app::Program program;
     app::Windows windows;
-    app::sorelmain window(services, program, windows);
+    app::sorelmain window(system.services, program, windows);
     window.onExit = [] { QApplication::quit(); };
     if (server)
         QObject::connect(server.get(), &link::LinkServer::execute, &window,

@@ -194,6 +194,10 @@ private:
     std::vector<std::function<void()>> voiceSteps(int generation, int index,
                                                   const QString& listText);
     void writeIEVoiceName(const QString& entry);
+    // Reads the selected generation-4 engine's limits and puts its current speed
+    // (pitch) on the scale; returns the position.
+    int sapi4SpeedToScale();
+    int sapi4PitchToScale();
     void setScroll(QSlider* bar, int position);
     int decodeIndex(int listPosition, bool twoDigits, int* generation) const;
 

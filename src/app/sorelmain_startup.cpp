@@ -286,22 +286,12 @@ void sorelmain::InitTTSSets() {
     });
     setWindowTitle(Combo1->itemText(found));
     skipOnError("rate", [&] {
-        m_program.SpeedMax = DirectSS1->MaxSpeed();
-        m_program.SpeedMin = DirectSS1->MinSpeed();
-        const int position =
-            speech::positionFromEngine(DirectSS1->Speed(), m_program.SpeedMin, m_program.SpeedMax);
-        setScroll(VScroll2, position);
-        s.RateValue = position;
-        Label5->setText(QString::number(position));
+        s.RateValue = sapi4SpeedToScale();
+        Label5->setText(QString::number(s.RateValue));
     });
     skipOnError("pitch", [&] {
-        m_program.PitchMax = DirectSS1->MaxPitch();
-        m_program.PitchMin = DirectSS1->MinPitch();
-        const int position =
-            speech::positionFromEngine(DirectSS1->Pitch(), m_program.PitchMin, m_program.PitchMax);
-        setScroll(VScroll3, position);
-        s.PitchValue = position;
-        Label3->setText(QString::number(position));
+        s.PitchValue = sapi4PitchToScale();
+        Label3->setText(QString::number(s.PitchValue));
     });
 }
 

@@ -170,22 +170,8 @@ std::vector<std::function<void()>> sorelmain::voiceSteps(int generation, int ind
                 tts.VoiceIndex = index;
                 tts.EngineGeneration = 4;
             },
-            [this, &tts] {
-                m_program.SpeedMax = DirectSS1->MaxSpeed();
-                m_program.SpeedMin = DirectSS1->MinSpeed();
-                setScroll(VScroll2,
-                          speech::positionFromEngine(DirectSS1->Speed(), m_program.SpeedMin,
-                                                     m_program.SpeedMax));
-                tts.RateValue = VScroll2->value();
-            },
-            [this, &tts] {
-                m_program.PitchMax = DirectSS1->MaxPitch();
-                m_program.PitchMin = DirectSS1->MinPitch();
-                setScroll(VScroll3,
-                          speech::positionFromEngine(DirectSS1->Pitch(), m_program.PitchMin,
-                                                     m_program.PitchMax));
-                tts.PitchValue = VScroll3->value();
-            },
+            [this, &tts] { tts.RateValue = sapi4SpeedToScale(); },
+            [this, &tts] { tts.PitchValue = sapi4PitchToScale(); },
             [=, this, &tts] {
                 Combo1->setToolTip(listText);
                 setWindowTitle(listText);
@@ -216,6 +202,22 @@ std::vector<std::function<void()>> sorelmain::voiceSteps(int generation, int ind
             },
         };
     return {};
+}
+
+int sorelmain::sapi4SpeedToScale() {
+    m_program.SpeedMax = DirectSS1->MaxSpeed();
+    m_program.SpeedMin = DirectSS1->MinSpeed();
+    setScroll(VScroll2, speech::positionFromEngine(DirectSS1->Speed(), m_program.SpeedMin,
+                                                   m_program.SpeedMax));
+    return VScroll2->value();
+}
+
+int sorelmain::sapi4PitchToScale() {
+    m_program.PitchMax = DirectSS1->MaxPitch();
+    m_program.PitchMin = DirectSS1->MinPitch();
+    setScroll(VScroll3, speech::positionFromEngine(DirectSS1->Pitch(), m_program.PitchMin,
+                                                   m_program.PitchMax));
+    return VScroll3->value();
 }
 
 void sorelmain::writeIEVoiceName(const QString& entry) {

@@ -7,23 +7,13 @@
 #include "support/fakes.h"
 #include "support/memoryregistry.h"
 #include "support/scriptedengine.h"
+#include "support/spin.h"
 #include "support/tempdir.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
 namespace sonorel::test {
-
-inline void spinUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-inline void spinFor(int ms) {
-    spinUntil([] { return false; }, ms);
-}
 
 class ReaderTest : public TempDirTest {
 protected:

@@ -2,6 +2,7 @@
 // Shared by the link tests: a private runtime folder per test, and ways to run the
 // blocking client while this thread's event loop serves.
 
+#include "support/spin.h"
 #include <chrono>
 #include <functional>
 #include <gtest/gtest.h>
@@ -53,17 +54,6 @@ template <class Client> auto whileServing(Client client) {
     loop.exec();
     thread->wait();
     return result;
-}
-
-inline bool spinUntil(const std::function<bool()>& done, int ms = 5000) {
-    const QDeadlineTimer deadline(ms);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-    return true;
 }
 
 inline qint64 msSince(std::chrono::steady_clock::time_point start) {

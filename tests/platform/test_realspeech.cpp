@@ -5,6 +5,7 @@
 #include "platform/speech/flitefamily.h"
 #include "platform/speech/sapi4.h"
 #include "platform/speech/sapi5.h"
+#include "support/spin.h"
 #include "support/tempdir.h"
 
 #include <cmath>
@@ -15,18 +16,12 @@
 #include <sndfile.h>
 
 using namespace sonorel::platform::speech;
+using sonorel::test::spinUntil;
 
 namespace {
 
 const QString kText = QString::fromUtf8("Grüße aus Köln. 東京 is a city. The end.");
 const QStringList kLatinWords = {"Grüße", "aus", "Köln", "is", "a", "city", "The", "end"};
-
-void spinUntil(const std::function<bool()>& done, int timeoutMs = 20000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
 
 // Families load once per test program, as in the reader.
 FliteFamily& fliteVoices() {
@@ -93,7 +88,7 @@ TEST(RealSpeech, MaryReadsWithWordPositionsOnTheRightWords) {
     });
     QObject::connect(&reader, &DirectSS::TextDataDone, [&] { order << "end"; });
     reader.TextData(0, 0, kText);
-    spinUntil([&] { return order.contains("end"); });
+    spinUntil([&] { return order.contains("end"); }, 20000);
     EXPECT_EQ(order.first(), "start");
     EXPECT_EQ(order.last(), "end");
     EXPECT_EQ(order.count("end"), 1);
@@ -177,7 +172,7 @@ TEST(RealSpeech, ReadingAndClockVoicesSpeakAtTheSameTime) {
     reader.TextData(0, 0, "The reading goes on while the clock speaks.");
     clock.Speak("The time is 9 o'clock 30 minute", SVSFlagsAsync);
     words.Speak("apple");
-    spinUntil([&] { return readerEnds && clockEnds && wordEnds; });
+    spinUntil([&] { return readerEnds && clockEnds && wordEnds; }, 20000);
     EXPECT_EQ(readerEnds, 1);
     EXPECT_EQ(clockEnds, 1);
     EXPECT_EQ(wordEnds, 1);

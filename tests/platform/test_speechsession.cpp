@@ -4,6 +4,7 @@
 #include "platform/speech/session.h"
 #include "platform/speech/textchunker.h"
 #include "support/scriptedengine.h"
+#include "support/spin.h"
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>
@@ -12,6 +13,8 @@
 
 using namespace sonorel::platform::speech;
 using sonorel::test::ScriptedSynthesizer;
+using sonorel::test::spinFor;
+using sonorel::test::spinUntil;
 
 namespace {
 
@@ -49,17 +52,6 @@ public:
     }
     std::vector<Event> events;
 };
-
-void spinUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-void spinFor(int ms) {
-    spinUntil([] { return false; }, ms);
-}
 
 class Session : public ::testing::Test {
 protected:

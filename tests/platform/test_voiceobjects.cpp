@@ -6,6 +6,7 @@
 #include "platform/speech/wavelin.h"
 #include "support/memoryregistry.h"
 #include "support/scriptedengine.h"
+#include "support/spin.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -19,20 +20,10 @@
 using namespace sonorel::platform::speech;
 using sonorel::test::ScriptedFamily;
 using sonorel::test::ScriptedSynthesizer;
+using sonorel::test::spinFor;
+using sonorel::test::spinUntil;
 
 namespace {
-void spinFor(int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-void spinUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
 
 // Records a DirectSS reading as letters: A AudioStart, T TextDataStarted,
 // w word (with the word it selects), S AudioStop, D TextDataDone.

@@ -1,5 +1,6 @@
 #include "shared/skiponerror.h"
 #include "shared/vbtimer.h"
+#include "support/spin.h"
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>
@@ -9,29 +10,20 @@
 
 using namespace sonorel;
 
-namespace {
-void spin(int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-} // namespace
-
 TEST(VbTimer, IntervalZeroMeansStopped) {
     VbTimer timer(nullptr, 0);
     int ticks = 0;
     QObject::connect(&timer, &VbTimer::timeout, [&] { ++ticks; });
-    spin(60);
+    test::spinFor(60);
     EXPECT_EQ(ticks, 0); // a plain QTimer with interval 0 would fire continuously
     EXPECT_FALSE(timer.isRunning());
 
     timer.setInterval(10);
-    spin(80);
+    test::spinFor(80);
     EXPECT_GT(ticks, 2);
     timer.setInterval(0);
     const int stoppedAt = ticks;
-    spin(60);
+    test::spinFor(60);
     EXPECT_EQ(ticks, stoppedAt);
     EXPECT_EQ(timer.interval(), 0);
 }
@@ -42,11 +34,11 @@ TEST(VbTimer, SettingTheIntervalRestartsTheCount) {
     QObject::connect(&timer, &VbTimer::timeout, [&] { ++ticks; });
     // Re-arming every 40 ms keeps a 100 ms timer from ever firing.
     for (int i = 0; i < 5; ++i) {
-        spin(40);
+        test::spinFor(40);
         timer.setInterval(100);
     }
     EXPECT_EQ(ticks, 0);
-    spin(160);
+    test::spinFor(160);
     EXPECT_GE(ticks, 1);
 }
 

@@ -4,9 +4,6 @@
 #include <cmath>
 #include <QCoreApplication>
 #include <QDebug>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 
 namespace sonorel::platform::speech {
 
@@ -117,24 +114,7 @@ void SpVoice::Resume() {
 }
 
 bool SpVoice::WaitUntilDone(int timeoutMs) {
-    if (!m_fileBusy)
-        return m_session.waitUntilDone(timeoutMs);
-    QElapsedTimer clock;
-    clock.start();
-    QEventLoop loop;
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (!m_fileBusy || (timeoutMs >= 0 && clock.elapsed() >= timeoutMs))
-            loop.quit();
-    });
-    poll.start(5);
-    loop.exec();
-    if (m_fileBusy)
-        return false;
-    // Let the end of the file's stream arrive before the caller goes on.
-    QCoreApplication::sendPostedEvents(this);
-    return m_session.waitUntilDone(
-        timeoutMs < 0 ? -1 : std::max<int>(0, timeoutMs - int(clock.elapsed())));
+    return runEventsUntil([this] { return !m_filePending && !m_session.busy(); }, timeoutMs);
 }
 
 void SpVoice::stopFileRendering() {
@@ -155,7 +135,7 @@ void SpVoice::speakToFile(int stream, const QString& text) {
     request.synth = m_session.synthesizer();
     request.settings = m_session.settings();
     request.gain = m_volume / 100.0f;
-    m_fileBusy = true;
+    m_filePending = true;
     m_fileError.clear();
     QMetaObject::invokeMethod(
         this, [this, stream] { emit StartStream(stream, 0); }, Qt::QueuedConnection);
@@ -173,12 +153,12 @@ void SpVoice::speakToFile(int stream, const QString& text) {
             this,
             [this, stream, result] {
                 m_fileError = result.error;
+                m_filePending = false;
                 if (!result.error.isEmpty())
                     qWarning().noquote() << "speech:" << result.error;
                 emit EndStream(stream, 2 * result.frames);
             },
             Qt::QueuedConnection);
-        m_fileBusy = false;
     });
 }
 

@@ -94,7 +94,7 @@ private:
     // File rendering runs on its own thread.
     std::thread m_fileThread;
     std::atomic<bool> m_fileCancel{false};
-    std::atomic<bool> m_fileBusy{false};
+    bool m_filePending = false; // a file stream whose end has not been delivered yet
     QString m_fileError;
 };
 

@@ -134,19 +134,23 @@ void SpeechSession::purge() {
 }
 
 bool SpeechSession::waitUntilDone(int timeoutMs) {
+    return runEventsUntil([this] { return !busy(); }, timeoutMs);
+}
+
+bool runEventsUntil(const std::function<bool()>& done, int timeoutMs) {
+    if (done())
+        return true;
     QElapsedTimer clock;
     clock.start();
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (!busy() || (timeoutMs >= 0 && clock.elapsed() >= timeoutMs))
+        if (done() || (timeoutMs >= 0 && clock.elapsed() >= timeoutMs))
             loop.quit();
     });
-    if (!busy())
-        return true;
     poll.start(5);
     loop.exec();
-    return !busy();
+    return done();
 }
 
 QString SpeechSession::outputName() const {

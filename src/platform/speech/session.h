@@ -18,6 +18,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <QObject>
@@ -25,6 +26,9 @@
 #include <thread>
 
 namespace sonorel::platform::speech {
+
+// Runs the event loop until `done` holds or `timeoutMs` passed (-1: no limit).
+bool runEventsUntil(const std::function<bool()>& done, int timeoutMs);
 
 class SpeechSession final : public QObject, private PlayerListener {
     Q_OBJECT

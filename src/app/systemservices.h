@@ -1,0 +1,31 @@
+#pragma once
+// The real platform services, as the reader runs with them.
+
+#include "app/services.h"
+#include "platform/dialogs.h"
+#include "platform/fileregistrystore.h"
+#include "platform/speech/espeakfamily.h"
+#include "platform/speech/flitefamily.h"
+
+namespace sonorel::app {
+
+struct SystemServices {
+    SystemServices(const QString& programFolder, const QString& registryFile,
+                   platform::speech::SinkFactory sinks)
+        : folder(programFolder),
+          registry(registryFile), services{folder, registry, dialogs, clock, processes,
+                                           shell,  temp,     gen4,    gen5,  std::move(sinks)} {}
+
+    platform::LinuxProgramFolder folder;
+    platform::FileRegistryStore registry;
+    platform::QtDialogs dialogs;
+    platform::SystemClock clock;
+    platform::LinuxProcessLauncher processes;
+    platform::DesktopShellOpener shell;
+    platform::LinuxTempFolder temp;
+    platform::speech::FliteFamily gen4;
+    platform::speech::EspeakFamily gen5;
+    Services services;
+};
+
+} // namespace sonorel::app
