@@ -71,22 +71,22 @@ MessageAnswer answerOf(QMessageBox::StandardButton button) {
     }
 }
 
-std::optional<FileChoice> runFileDialog(const FileDialogSpec& spec, QWidget* owner,
+std::optional<FileChoice> runFileDialog(const FileDialogSpec& request, QWidget* owner,
                                         QFileDialog::AcceptMode mode) {
-    QFileDialog dialog(owner, spec.title, spec.initialFolder);
+    QFileDialog dialog(owner, request.title, request.initialFolder);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
                                                        : QFileDialog::AnyFile);
     // The callers ask their own overwrite question, with their own wording.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     QStringList nameFilters;
-    for (const FileFilter& f : spec.filters)
+    for (const FileFilter& f : request.filters)
         nameFilters << qtNameFilter(f);
     dialog.setNameFilters(nameFilters);
-    if (spec.filterIndex >= 1 && spec.filterIndex <= nameFilters.size())
-        dialog.selectNameFilter(nameFilters[spec.filterIndex - 1]);
-    if (!spec.fileName.isEmpty())
-        dialog.selectFile(spec.fileName);
+    if (request.filterIndex >= 1 && request.filterIndex <= nameFilters.size())
+        dialog.selectNameFilter(nameFilters[request.filterIndex - 1]);
+    if (!request.fileName.isEmpty())
+        dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     FileChoice choice;
@@ -106,15 +106,15 @@ QString qtNameFilter(const FileFilter& filter) {
     return filter.description + " (" + patterns + ')';
 }
 
-MessageAnswer QtDialogs::message(const MessageSpec& spec, QWidget* owner) {
+MessageAnswer QtDialogs::message(const MessageSpec& request, QWidget* owner) {
     QMessageBox box(owner);
-    box.setWindowTitle(spec.title);
-    box.setText(spec.text);
-    box.setIcon(qtIcon(spec.icon));
-    const ButtonSet set = buttonSet(spec.buttons);
+    box.setWindowTitle(request.title);
+    box.setText(request.text);
+    box.setIcon(qtIcon(request.icon));
+    const ButtonSet set = buttonSet(request.buttons);
     for (QMessageBox::StandardButton b : set.buttons)
         box.addButton(b);
-    const int defaultIndex = std::clamp(spec.defaultButton, 1, int(set.buttons.size())) - 1;
+    const int defaultIndex = std::clamp(request.defaultButton, 1, int(set.buttons.size())) - 1;
     box.setDefaultButton(set.buttons[defaultIndex]);
     if (set.escape != QMessageBox::NoButton)
         box.setEscapeButton(set.escape);
@@ -125,12 +125,12 @@ MessageAnswer QtDialogs::message(const MessageSpec& spec, QWidget* owner) {
     return answerOf(box.standardButton(clicked));
 }
 
-std::optional<FileChoice> QtDialogs::openFile(const FileDialogSpec& spec, QWidget* owner) {
-    return runFileDialog(spec, owner, QFileDialog::AcceptOpen);
+std::optional<FileChoice> QtDialogs::openFile(const FileDialogSpec& request, QWidget* owner) {
+    return runFileDialog(request, owner, QFileDialog::AcceptOpen);
 }
 
-std::optional<FileChoice> QtDialogs::saveFile(const FileDialogSpec& spec, QWidget* owner) {
-    return runFileDialog(spec, owner, QFileDialog::AcceptSave);
+std::optional<FileChoice> QtDialogs::saveFile(const FileDialogSpec& request, QWidget* owner) {
+    return runFileDialog(request, owner, QFileDialog::AcceptSave);
 }
 
 std::optional<FontChoice> QtDialogs::chooseFont(const FontChoice& initial, QWidget* owner) {

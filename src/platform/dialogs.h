@@ -51,11 +51,11 @@ class Dialogs {
 public:
     virtual ~Dialogs() = default;
 
-    virtual MessageAnswer message(const MessageSpec& spec, QWidget* owner = nullptr) = 0;
+    virtual MessageAnswer message(const MessageSpec& request, QWidget* owner = nullptr) = 0;
     // Nothing when the user cancels. Saving never asks about overwriting: the
     // callers ask their own question.
-    virtual std::optional<FileChoice> openFile(const FileDialogSpec& spec, QWidget* owner) = 0;
-    virtual std::optional<FileChoice> saveFile(const FileDialogSpec& spec, QWidget* owner) = 0;
+    virtual std::optional<FileChoice> openFile(const FileDialogSpec& request, QWidget* owner) = 0;
+    virtual std::optional<FileChoice> saveFile(const FileDialogSpec& request, QWidget* owner) = 0;
     virtual std::optional<FontChoice> chooseFont(const FontChoice& initial, QWidget* owner) = 0;
     virtual std::optional<QColor> chooseColor(const std::optional<QColor>& initial,
                                               QWidget* owner) = 0;
@@ -65,9 +65,9 @@ public:
 
 class QtDialogs final : public Dialogs {
 public:
-    MessageAnswer message(const MessageSpec& spec, QWidget* owner = nullptr) override;
-    std::optional<FileChoice> openFile(const FileDialogSpec& spec, QWidget* owner) override;
-    std::optional<FileChoice> saveFile(const FileDialogSpec& spec, QWidget* owner) override;
+    MessageAnswer message(const MessageSpec& request, QWidget* owner = nullptr) override;
+    std::optional<FileChoice> openFile(const FileDialogSpec& request, QWidget* owner) override;
+    std::optional<FileChoice> saveFile(const FileDialogSpec& request, QWidget* owner) override;
     std::optional<FontChoice> chooseFont(const FontChoice& initial, QWidget* owner) override;
     std::optional<QColor> chooseColor(const std::optional<QColor>& initial,
                                       QWidget* owner) override;

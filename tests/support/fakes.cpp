@@ -4,7 +4,7 @@ namespace sonorel::test {
 
 using namespace platform;
 
-MessageAnswer defaultAnswer(const MessageSpec& spec) {
+MessageAnswer defaultAnswer(const MessageSpec& request) {
     static const QList<QList<MessageAnswer>> sets = {
         {MessageAnswer::Ok},
         {MessageAnswer::Ok, MessageAnswer::Cancel},
@@ -13,8 +13,8 @@ MessageAnswer defaultAnswer(const MessageSpec& spec) {
         {MessageAnswer::Retry, MessageAnswer::Cancel},
         {MessageAnswer::Abort, MessageAnswer::Retry, MessageAnswer::Ignore},
     };
-    const auto& set = sets[static_cast<int>(spec.buttons)];
-    return set[std::clamp(spec.defaultButton, 1, int(set.size())) - 1];
+    const auto& set = sets[static_cast<int>(request.buttons)];
+    return set[std::clamp(request.defaultButton, 1, int(set.size())) - 1];
 }
 
 template <class T> std::optional<T> ScriptedDialogs::next() {
@@ -23,18 +23,18 @@ template <class T> std::optional<T> ScriptedDialogs::next() {
     return std::get<T>(m_script.dequeue());
 }
 
-MessageAnswer ScriptedDialogs::message(const MessageSpec& spec, QWidget*) {
-    messages << spec;
-    return next<MessageAnswer>().value_or(defaultAnswer(spec));
+MessageAnswer ScriptedDialogs::message(const MessageSpec& request, QWidget*) {
+    messages << request;
+    return next<MessageAnswer>().value_or(defaultAnswer(request));
 }
 
-std::optional<FileChoice> ScriptedDialogs::openFile(const FileDialogSpec& spec, QWidget*) {
-    fileDialogs << spec;
+std::optional<FileChoice> ScriptedDialogs::openFile(const FileDialogSpec& request, QWidget*) {
+    fileDialogs << request;
     return next<std::optional<FileChoice>>().value_or(std::nullopt);
 }
 
-std::optional<FileChoice> ScriptedDialogs::saveFile(const FileDialogSpec& spec, QWidget*) {
-    fileDialogs << spec;
+std::optional<FileChoice> ScriptedDialogs::saveFile(const FileDialogSpec& request, QWidget*) {
+    fileDialogs << request;
     return next<std::optional<FileChoice>>().value_or(std::nullopt);
 }
 

@@ -63,10 +63,10 @@ public:
     QList<platform::FileDialogSpec> fileDialogs;
     int fontDialogs = 0, colorDialogs = 0, folderDialogs = 0;
 
-    platform::MessageAnswer message(const platform::MessageSpec& spec, QWidget*) override;
-    std::optional<platform::FileChoice> openFile(const platform::FileDialogSpec& spec,
+    platform::MessageAnswer message(const platform::MessageSpec& request, QWidget*) override;
+    std::optional<platform::FileChoice> openFile(const platform::FileDialogSpec& request,
                                                  QWidget*) override;
-    std::optional<platform::FileChoice> saveFile(const platform::FileDialogSpec& spec,
+    std::optional<platform::FileChoice> saveFile(const platform::FileDialogSpec& request,
                                                  QWidget*) override;
     std::optional<platform::FontChoice> chooseFont(const platform::FontChoice&, QWidget*) override;
     std::optional<QColor> chooseColor(const std::optional<QColor>&, QWidget*) override;
@@ -78,7 +78,7 @@ private:
 };
 
 // The answer a message box gives when its default button is pressed.
-platform::MessageAnswer defaultAnswer(const platform::MessageSpec& spec);
+platform::MessageAnswer defaultAnswer(const platform::MessageSpec& request);
 
 class FakeLauncher final : public platform::ProcessLauncher {
 public:

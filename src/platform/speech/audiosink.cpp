@@ -65,13 +65,13 @@ void PulseSink::close() {
 
 bool PulseSink::open(const AudioFormat& format) {
     close();
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_S16LE;
-    spec.rate = std::uint32_t(format.sampleRate);
-    spec.channels = std::uint8_t(format.channels);
+    pa_sample_spec sampleFormat{};
+    sampleFormat.format = PA_SAMPLE_S16LE;
+    sampleFormat.rate = std::uint32_t(format.sampleRate);
+    sampleFormat.channels = std::uint8_t(format.channels);
     // A short buffer keeps pause and stop prompt; 60 ms still rides out a busy
     // moment of the machine.
-    const std::uint32_t bytesPerMs = spec.rate * spec.channels * 2 / 1000;
+    const std::uint32_t bytesPerMs = sampleFormat.rate * sampleFormat.channels * 2 / 1000;
     pa_buffer_attr attr{};
     attr.maxlength = std::uint32_t(-1);
     attr.tlength = bytesPerMs * 60;
@@ -80,8 +80,9 @@ bool PulseSink::open(const AudioFormat& format) {
     attr.fragsize = std::uint32_t(-1);
     int error = 0;
     m_channels = format.channels;
-    m_stream = pa_simple_new(nullptr, "Sonorel", PA_STREAM_PLAYBACK, nullptr,
-                             m_streamName.toUtf8().constData(), &spec, nullptr, &attr, &error);
+    m_stream =
+        pa_simple_new(nullptr, "Sonorel", PA_STREAM_PLAYBACK, nullptr,
+                      m_streamName.toUtf8().constData(), &sampleFormat, nullptr, &attr, &error);
     return m_stream != nullptr;
 }
 
