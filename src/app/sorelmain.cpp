@@ -201,6 +201,8 @@ void sorelmain::buildControls() {
     connect(Command6, &QPushButton::clicked, this, &sorelmain::Command6_Click);
     connect(Command7, &QPushButton::clicked, this, &sorelmain::Command7_Click);
     connect(Command2, &QPushButton::clicked, this, &sorelmain::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &sorelmain::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &sorelmain::Command4_Click);
     connect(Command1, &QPushButton::clicked, this, &sorelmain::Command1_Click);
     connect(Command8, &QPushButton::clicked, this, [this] { m_windows.show(WindowId::HowTo); });
     connect(Command9, &QPushButton::clicked, this, [this] {

@@ -88,6 +88,10 @@ public:
     void ReadingTime_Timer();
     void cpvSlider1_Change();
     void cpvSlider1_Scroll();
+    void Command3_Click(); // open a text file
+    void Command4_Click(); // save as text, or as speech in a sound file
+    // Where the sound types of the Save dialog go: (mp3, chosen path).
+    std::function<void(bool, const QString&)> onSaveSpeech;
     void Command2_Click(); // font and text colour
     void Command1_Click(); // back colour
 
@@ -200,6 +204,9 @@ private:
     int sapi4PitchToScale();
     void setScroll(QSlider* bar, int position);
     int decodeIndex(int listPosition, bool twoDigits, int* generation) const;
+
+    // files
+    void saveText(bool rich, const QString& path);
 
     // reading
     void focusRule();
