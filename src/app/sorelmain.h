@@ -203,7 +203,6 @@ private:
     int sapi4SpeedToScale();
     int sapi4PitchToScale();
     void setScroll(QSlider* bar, int position);
-    int decodeIndex(int listPosition, bool twoDigits, int* generation) const;
 
     // files
     void saveText(bool rich, const QString& path);

@@ -120,7 +120,9 @@ void sorelmain::runVoiceSwitch() {
             if (RestorePrev)
                 Combo1->setCurrentIndex(PrevListIndex);
             listText = Combo1->itemText(ApplyIndex);
-            index = decodeIndex(ApplyIndex, false, &generation);
+            const DecodedItemCode code = decodeItemCode(Combo1->itemData(ApplyIndex).toInt());
+            generation = code.generation;
+            index = code.index;
         }))
         return;
     for (const auto& step : voiceSteps(generation, index, listText))
@@ -150,13 +152,6 @@ platform::MessageAnswer sorelmain::switchErrorMessage(const SwitchError& error,
         message.text = listText + " " + details;
     }
     return m_services.dialogs.message(message, this);
-}
-
-int sorelmain::decodeIndex(int listPosition, bool twoDigits, int* generation) const {
-    const std::int32_t code = Combo1->itemData(listPosition).toInt();
-    const DecodedItemCode d = twoDigits ? decodeItemCodeTwoDigits(code) : decodeItemCode(code);
-    *generation = d.generation;
-    return d.index;
 }
 
 std::vector<std::function<void()>> sorelmain::voiceSteps(int generation, int index,
