@@ -37,6 +37,14 @@ struct Program {
     QString StartStamp;  // hour then minute of StartTime, no leading zeros
     QDateTime IntervalBase;
     QPoint MenuAnchor; // where the tray icon was right-clicked
+
+    // The speech export that runs, or ran last.
+    QString RecVoice, RecRate, RecPitch; // voice list, rate and pitch labels at its start
+    QDateTime RecStart;
+    std::int64_t RecElapsed = 0; // seconds since RecStart, at the last progress tick
+    QString TargetFile;          // the file being written
+    QString TempWav, TempMp3;    // intermediate files of an MP3, in the private temp folder
+    std::uint32_t WaveEndValue = 0;
 };
 
 } // namespace sonorel::app

@@ -3,7 +3,9 @@
 // faces of the Speak/Pause button.
 
 #include "app/sorelmain.h"
+#include "export/mp3end.h"
 #include "platform/textfile.h"
+#include "shared/elapsed.h"
 
 #include <cmath>
 #include <QCheckBox>
@@ -73,6 +75,13 @@ sorelmain::sorelmain(Services& services, Program& program, Windows& windows, QWi
     setWindowTitle("Sonorel");
     setWindowIcon(QIcon(m_services.folder.shippedFile("sonorel.png")));
     buildControls();
+    // The finish notice of a speech export reads the values as they are when it opens.
+    m_windows.registerWindow(WindowId::Mp3End, [&services, &program] {
+        return new exporting::mp3end({program.TargetFile,
+                                      elapsedText(program.RecStart.secsTo(services.clock.now())),
+                                      program.RecVoice, program.RecRate, program.RecPitch},
+                                     services.shell);
+    });
 }
 
 sorelmain::~sorelmain() = default;

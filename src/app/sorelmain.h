@@ -4,7 +4,9 @@
 // Combo1_Click, DirectSS1_WordPosition); they are spread over files by subject:
 // sorelmain.cpp (controls and layout), sorelmain_startup.cpp (start-up, settings,
 // shutdown), sorelmain_voices.cpp (voice list, switching, rate, pitch, volume),
-// sorelmain_reading.cpp (speak, pause, stop, word tracking, the command link).
+// sorelmain_reading.cpp (speak, pause, stop, word tracking, the command link),
+// sorelmain_files.cpp (open and save text), sorelmain_export.cpp (speech saved as
+// WAV or MP3).
 
 #include "app/program.h"
 #include "app/services.h"
@@ -15,6 +17,7 @@
 #include "shared/vbtimer.h"
 
 #include <functional>
+#include <optional>
 #include <QWidget>
 
 class QCheckBox;
@@ -90,10 +93,28 @@ public:
     void cpvSlider1_Scroll();
     void Command3_Click(); // open a text file
     void Command4_Click(); // save as text, or as speech in a sound file
-    // Where the sound types of the Save dialog go: (mp3, chosen path).
-    std::function<void(bool, const QString&)> onSaveSpeech;
     void Command2_Click(); // font and text colour
     void Command1_Click(); // back colour
+
+    // --- speech saved as WAV or MP3
+    // The sound types of the Save dialog: `path` is the dialog's cleaned choice.
+    void saveSpeech(bool mp3, const QString& path);
+    void Timer101_Timer();    // once: take the WAV being written for size checks
+    void Timer1_Timer();      // generation-4 WAV progress and completion
+    void Timer102_Timer();    // until the encoder's MP3 exists
+    void Timer2_Timer();      // MP3 progress and the encoder's end
+    void Wavelin1_WaveStop(); // starts the encoder (once per recording)
+    bool isRecording() const { return m_recording; }
+    int TargetFileType = 0; // 3 MP3, 4 WAV
+    QString sText;
+    std::int64_t TextLen = 0;
+    QString sName;
+    int ISpeed = 0, IPitch = 0, IRealTime = 2048;
+    std::optional<double> EstimateWaveSize, EstimateMp3Size; // nothing: no estimate
+    std::int64_t WaveSize = 0;
+    int PercentWave = 0;
+    QString Wav2Mp3, exelocation;
+    std::optional<qint64> pId;
 
     // --- the command link
     void LinkExecute(const QString& command);
@@ -206,6 +227,19 @@ private:
 
     // files
     void saveText(bool rich, const QString& path);
+
+    // speech export
+    void recordSapi4(bool mp3);
+    void recordSapi5(bool mp3);
+    void showProgress(int percent);
+    void endRecording();
+    void finishRecording();
+    void failRecording(const QString& why);
+    void keepWaveInstead(const QString& why);
+    bool m_recording = false;
+    int m_recordingGeneration = 0;
+    bool m_encoderAsked = false;
+    QString RecFile, Mp3File; // files whose sizes are watched; empty when none
 
     // reading
     void focusRule();

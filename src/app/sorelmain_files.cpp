@@ -64,8 +64,7 @@ void sorelmain::Command4_Click() {
         return;
     case 3:
     case 4:
-        if (onSaveSpeech)
-            onSaveSpeech(chosen->filterIndex == 3, path);
+        saveSpeech(chosen->filterIndex == 3, path);
         return;
     default:
         return;
@@ -76,6 +75,7 @@ void sorelmain::saveText(bool rich, const QString& path) {
     const QString extension = rich ? ".rtf" : ".txt";
     m_program.win.SaveExt = extension;
     const QString target = reading::withExtension(path, extension);
+    m_program.TargetFile = target;
     if (platform::fileExists(target)) {
         const QString question =
             target + (rich ? " is already exist,do you want to overwrite it ? (If you are playing "

@@ -99,6 +99,7 @@ void sorelmain::createSpeechObjects() {
     connect(NewsVoice1, &SpVoice::StartStream, this, &sorelmain::engineStarted);
     connect(NewsVoice1, &SpVoice::EndStream, this, &sorelmain::engineEnded);
     connect(NewsVoice1, &SpVoice::Word, this, &sorelmain::NewsVoice1_Word);
+    connect(Wavelin1, &platform::speech::Wavelin::WaveStop, this, &sorelmain::Wavelin1_WaveStop);
 }
 
 void sorelmain::createTimers() {
@@ -112,6 +113,10 @@ void sorelmain::createTimers() {
     SaveSettings = new VbTimer(this, 15000);
     firstuse = new VbTimer(this);
     MonitorText1Len = new VbTimer(this, 1000);
+    connect(Timer101, &VbTimer::timeout, this, &sorelmain::Timer101_Timer);
+    connect(Timer1, &VbTimer::timeout, this, &sorelmain::Timer1_Timer);
+    connect(Timer102, &VbTimer::timeout, this, &sorelmain::Timer102_Timer);
+    connect(Timer2, &VbTimer::timeout, this, &sorelmain::Timer2_Timer);
     connect(SaveSettings, &VbTimer::timeout, this, &sorelmain::SaveSettings_Timer);
     connect(firstuse, &VbTimer::timeout, this, &sorelmain::firstuse_Timer);
     connect(ReadingTime, &VbTimer::timeout, this, &sorelmain::ReadingTime_Timer);

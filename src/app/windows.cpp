@@ -4,6 +4,11 @@
 
 namespace sonorel::app {
 
+Windows::~Windows() {
+    for (const QPointer<QWidget>& window : std::as_const(m_open))
+        delete window.data();
+}
+
 void Windows::registerWindow(WindowId id, Factory factory) {
     m_factories.insert(id, std::move(factory));
 }

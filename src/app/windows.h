@@ -26,6 +26,7 @@ enum class WindowId {
 class Windows final {
 public:
     using Factory = std::function<QWidget*()>;
+    ~Windows(); // deletes the windows still open
 
     void registerWindow(WindowId id, Factory factory);
     // Shows the window (made on first use), not modal. False when none is registered.

@@ -33,6 +33,10 @@ void Wavelin::SpeakToFile(const QString& text, const QString& path, const QStrin
     finishThread();
     m_cancel = false;
     m_busy = true;
+    {
+        std::lock_guard lock(m_errorMutex);
+        m_lastError.clear();
+    }
     m_registry.setDword(kWaveEndRoot, kWaveEndKey, kWaveEndValue, 2);
 
     RenderRequest request;
@@ -57,11 +61,15 @@ void Wavelin::SpeakToFile(const QString& text, const QString& path, const QStrin
             result = renderToWav(request, m_cancel);
         if (!result.error.isEmpty())
             qWarning().noquote() << "wave output:" << result.error;
+        {
+            // Known before WaveEnd says 1, so whoever polls the value sees the outcome.
+            std::lock_guard lock(m_errorMutex);
+            m_lastError = result.error;
+        }
         m_registry.setDword(kWaveEndRoot, kWaveEndKey, kWaveEndValue, 1);
         QMetaObject::invokeMethod(
             this,
-            [this, error = result.error] {
-                m_lastError = error;
+            [this] {
                 m_busy = false;
                 emit WaveStop();
             },
@@ -72,6 +80,11 @@ void Wavelin::SpeakToFile(const QString& text, const QString& path, const QStrin
 void Wavelin::StopRecording() {
     m_cancel = true;
     finishThread();
+}
+
+QString Wavelin::lastError() const {
+    std::lock_guard lock(m_errorMutex);
+    return m_lastError;
 }
 
 void Wavelin::Release() {

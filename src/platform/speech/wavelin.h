@@ -9,6 +9,7 @@
 #include "platform/speech/synthesizer.h"
 
 #include <atomic>
+#include <mutex>
 #include <QObject>
 #include <thread>
 
@@ -36,9 +37,10 @@ public:
     void Release();
 
     bool isRecording() const { return m_busy; }
-    // Why the last recording failed; empty when it succeeded. A failed recording
-    // still ends with WaveEnd = 1 and WaveStop, so nobody waits forever.
-    QString lastError() const { return m_lastError; }
+    // Why the last recording failed; empty when it succeeded or still runs. Set
+    // before WaveEnd becomes 1. A failed recording still ends with WaveEnd = 1
+    // and WaveStop, so nobody waits forever.
+    QString lastError() const;
 
 signals:
     void WaveStop();
@@ -52,6 +54,7 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_cancel{false};
     std::atomic<bool> m_busy{false};
+    mutable std::mutex m_errorMutex;
     QString m_lastError;
 };
 

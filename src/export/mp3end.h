@@ -1,0 +1,42 @@
+#pragma once
+// The finish notice of a speech export: what was saved, with which voice, rate
+// and pitch, how long it took; &Play opens the file with the desktop's player.
+// A press of the left button anywhere on the window drags it.
+
+#include "platform/shellopen.h"
+
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+namespace sonorel::exporting {
+
+struct FinishReport {
+    QString targetFile;
+    QString elapsed; // hh:mm:ss
+    QString voice, rate, pitch;
+};
+
+class mp3end final : public QWidget {
+    Q_OBJECT
+public:
+    mp3end(FinishReport report, platform::ShellOpener& shell, QWidget* parent = nullptr);
+
+    void Command1_Click(); // &Play
+    void Command2_Click(); // &Close
+
+    QLabel *Label2 = nullptr, *Label4 = nullptr, *Label6 = nullptr, *Label8 = nullptr,
+           *Label10 = nullptr; // file, elapsed, voice, rate, pitch
+    QPushButton *Command1 = nullptr, *Command2 = nullptr;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    FinishReport m_report;
+    platform::ShellOpener& m_shell;
+};
+
+} // namespace sonorel::exporting
