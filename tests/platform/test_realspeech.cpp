@@ -7,15 +7,17 @@
 #include "platform/speech/sapi5.h"
 #include "support/spin.h"
 #include "support/tempdir.h"
+#include "support/wavefile.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <sndfile.h>
 
 using namespace sonorel::platform::speech;
+using sonorel::test::readWave;
+using sonorel::test::WaveStats;
 using sonorel::test::spinUntil;
 
 namespace {
@@ -46,25 +48,6 @@ QStringList latinWords(const QList<QPair<int, int>>& marks) {
         words << w;
     }
     return words;
-}
-
-struct WaveStats {
-    int rate = 0;
-    std::int64_t frames = 0;
-    double rms = 0;
-};
-WaveStats readWave(const QString& path) {
-    SF_INFO info{};
-    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
-    if (!f)
-        return {};
-    std::vector<short> samples(std::size_t(info.frames * info.channels));
-    sf_readf_short(f, samples.data(), info.frames);
-    sf_close(f);
-    double sum = 0;
-    for (short s : samples)
-        sum += double(s) * s;
-    return {info.samplerate, info.frames, samples.empty() ? 0 : std::sqrt(sum / samples.size())};
 }
 
 } // namespace
