@@ -21,22 +21,8 @@ using exporting::startEncoder;
 namespace {
 class ExportEncoder : public TempDirTest {
 protected:
-    void makeFakeLame() {
-        ASSERT_TRUE(writeFileAtomically(path("lame"), "#!/bin/sh\nexit 0\n"));
-        QFile::setPermissions(path("lame"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    }
+    void makeFakeLame() { ASSERT_TRUE(makeFakeEncoder(path())); }
     FakeLauncher launcher;
-};
-
-// The search path emptied for one test, so only the program folder counts.
-class NoSearchPath {
-public:
-    NoSearchPath() : m_old(qgetenv("PATH")) { qputenv("PATH", path().toUtf8()); }
-    ~NoSearchPath() { qputenv("PATH", m_old); }
-
-private:
-    static QString path() { return QStringLiteral("/nonexistent-sonorel"); }
-    QByteArray m_old;
 };
 } // namespace
 
@@ -66,7 +52,7 @@ TEST_F(ExportEncoder, StartsTheEncoderBesideTheProgramOnAWavOnly) {
 }
 
 TEST_F(ExportEncoder, AMissingEncoderIsNamed) {
-    NoSearchPath noPath;
+    ScopedEnv noSearchPath("PATH", "/nonexistent-sonorel");
     ASSERT_TRUE(writeTone(path("in.wav"), 0.2));
     const auto run = startEncoder(launcher, path(), path("in.wav"), path("out.mp3"));
     EXPECT_FALSE(run.pid);

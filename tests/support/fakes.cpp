@@ -1,5 +1,9 @@
 #include "support/fakes.h"
 
+#include "shared/recordcodec.h"
+
+#include <QFile>
+
 namespace sonorel::test {
 
 using namespace platform;
@@ -61,6 +65,12 @@ std::optional<qint64> FakeLauncher::start(const QString& program, const QStringL
     started << Started{program, arguments, mode, pid};
     m_alive.insert(pid);
     return pid;
+}
+
+bool makeFakeEncoder(const QString& folder) {
+    const QString lame = folder + QStringLiteral("/lame");
+    return writeFileAtomically(lame, "#!/bin/sh\nexit 0\n") &&
+           QFile::setPermissions(lame, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
 }
 
 } // namespace sonorel::test

@@ -110,4 +110,29 @@ public:
     }
 };
 
+// An environment variable set for one scope, then put back.
+class ScopedEnv final {
+public:
+    ScopedEnv(const char* name, const QByteArray& value)
+        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name)) {
+        qputenv(name, value);
+    }
+    ~ScopedEnv() {
+        if (m_had)
+            qputenv(m_name, m_old);
+        else
+            qunsetenv(m_name);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* m_name;
+    bool m_had;
+    QByteArray m_old;
+};
+
+// A stand-in `lame` in `folder` (never run: the launcher is a double).
+bool makeFakeEncoder(const QString& folder);
+
 } // namespace sonorel::test

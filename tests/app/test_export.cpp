@@ -1,0 +1,285 @@
+// Saving the reading box as speech in a WAV or MP3 file, on scripted voices and
+// a launcher double: the progress captions at chosen file sizes, the WaveEnd
+// handshake, the encoder's start and end, the finish notice, and what happens
+// when the encoder or the rendering fails.
+
+#include "export/mp3end.h"
+#include "readerfixture.h"
+#include "support/wavefile.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <thread>
+
+using namespace sonorel;
+using namespace sonorel::test;
+using platform::FileChoice;
+using platform::MessageAnswer;
+namespace speech = platform::speech;
+
+namespace {
+
+std::optional<std::uint32_t> waveEnd(platform::RegistryStore& registry) {
+    return registry.dword(speech::kWaveEndRoot, speech::kWaveEndKey, speech::kWaveEndValue);
+}
+
+void setWaveEnd(platform::RegistryStore& registry, std::uint32_t value) {
+    registry.setDword(speech::kWaveEndRoot, speech::kWaveEndKey, speech::kWaveEndValue, value);
+}
+
+// Waits for the wave-output thread without running events, so the window's
+// timers stay where the test puts them.
+bool waitForWaveEnd(platform::RegistryStore& registry, std::uint32_t value) {
+    for (int i = 0; i < 1000; ++i) {
+        if (waveEnd(registry) == value)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
+void resizeTo(const QString& file, double bytes) {
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(f.resize(qint64(bytes)));
+}
+
+exporting::mp3end* finishNotice(app::Windows& windows) {
+    return qobject_cast<exporting::mp3end*>(windows.find(app::WindowId::Mp3End));
+}
+
+const QString kSentences = "The first sentence is short. The second one is a little longer. "
+                           "Here is a third. And a fourth one. A fifth follows. The end.";
+
+} // namespace
+
+TEST_F(ReaderTest, Mp3ProgressFollowsTheFileSizesThroughBothStages) {
+    ASSERT_TRUE(start());
+    ASSERT_TRUE(makeFakeEncoder(path()));
+    w->RichTextBox1->setPlainText("  Hello there.  How are you?  ");
+    dialogs.answer(std::optional<FileChoice>(FileChoice{path("talk.MP3"), 3}));
+    w->Command4_Click();
+    EXPECT_EQ(program.win.SaveExt, ".mp3");
+    EXPECT_EQ(program.TargetFile, path("talk.MP3.mp3")) << "the extension test minds case";
+    EXPECT_EQ(w->windowTitle(), "Mary (TTS4.0) Waiting   REC Engine: Mary (TTS4.0)");
+    EXPECT_EQ(w->sText, "Hello there.  How are you?");
+    EXPECT_EQ(w->TextLen, 24);
+    EXPECT_EQ(w->sName, "Mary");
+    EXPECT_EQ(w->IRealTime, 2048);
+    EXPECT_EQ(program.RecRate, w->Label5->text());
+    EXPECT_EQ(w->Timer101->interval(), 500);
+    EXPECT_TRUE(w->isRecording());
+    ASSERT_TRUE(waitForWaveEnd(registry, 1));
+    ASSERT_GT(readWave(program.TempWav).frames, 0);
+    ASSERT_TRUE(w->EstimateWaveSize);
+    const double estimate = *w->EstimateWaveSize;
+
+    // The WAV "still being written", at sizes the test picks.
+    setWaveEnd(registry, 2);
+    resizeTo(program.TempWav, estimate * 20.5);
+    w->Timer101_Timer();
+    EXPECT_EQ(w->Timer101->interval(), 0);
+    EXPECT_EQ(w->Timer1->interval(), 500);
+    clock.advanceSeconds(3700);
+    w->Timer1_Timer();
+    EXPECT_EQ(w->windowTitle(), "Mary (TTS4.0)   Completed: 20%  Elapsed Time: 01:01:40   REC "
+                                "Engine: Mary (TTS4.0)");
+    resizeTo(program.TempWav, estimate * 80);
+    w->Timer1_Timer();
+    EXPECT_TRUE(w->windowTitle().contains("Completed: 50%")) << "the WAV is half of an MP3";
+    EXPECT_TRUE(processes.started.isEmpty());
+
+    setWaveEnd(registry, 1);
+    w->Timer1_Timer();
+    EXPECT_EQ(waveEnd(registry), 3u);
+    EXPECT_EQ(w->Timer1->interval(), 0);
+    EXPECT_EQ(w->Timer102->interval(), 500);
+    ASSERT_EQ(processes.started.size(), 1);
+    EXPECT_EQ(processes.started[0].program, path("lame"));
+    EXPECT_EQ(processes.started[0].arguments,
+              QStringList({"-f", program.TempWav, program.TempMp3}));
+    EXPECT_EQ(processes.started[0].mode, platform::WindowMode::Hidden);
+    // The control's own stop notification arrives as well: still one encoder.
+    QCoreApplication::sendPostedEvents(w->Wavelin1);
+    EXPECT_EQ(processes.started.size(), 1);
+    EXPECT_EQ(w->Wav2Mp3, program.TempWav + " " + program.TempMp3);
+    EXPECT_TRUE(program.TempWav.startsWith(temp.path() + "/"));
+    const qint64 pid = processes.started[0].pid;
+    EXPECT_EQ(w->pId, pid);
+    ASSERT_TRUE(w->EstimateMp3Size);
+    const double mp3Estimate = *w->EstimateMp3Size;
+    EXPECT_DOUBLE_EQ(mp3Estimate, double(qint64(estimate * 80)) / 24844076 * 2253740 / 50);
+
+    w->Timer102_Timer(); // the encoder runs but has written nothing yet
+    EXPECT_EQ(w->Timer102->interval(), 500);
+    ASSERT_TRUE(writeFileAtomically(program.TempMp3, QByteArray(int(mp3Estimate * 30.5), 'm')));
+    w->Timer102_Timer();
+    EXPECT_EQ(w->Timer102->interval(), 0);
+    EXPECT_EQ(w->Timer2->interval(), 500);
+    w->Timer2_Timer();
+    EXPECT_TRUE(w->windowTitle().contains("Completed: 80%  Elapsed Time: 01:01:40   REC"));
+    resizeTo(program.TempMp3, mp3Estimate * 70);
+    w->Timer2_Timer();
+    EXPECT_EQ(w->windowTitle(), "Mary (TTS4.0)   Completed: 100%  Elapsed Time:01:01:40   REC "
+                                "Engine: Mary (TTS4.0)");
+    EXPECT_FALSE(windows.isOpen(app::WindowId::Mp3End));
+
+    const QByteArray mp3 = readWholeFile(program.TempMp3);
+    processes.finish(pid);
+    clock.advanceSeconds(2);
+    w->Timer2_Timer();
+    EXPECT_EQ(readWholeFile(path("talk.MP3.mp3")), mp3);
+    EXPECT_FALSE(QFile::exists(program.TempWav));
+    EXPECT_FALSE(QFile::exists(program.TempMp3));
+    EXPECT_FALSE(w->isRecording());
+    EXPECT_EQ(w->Timer2->interval(), 0);
+    EXPECT_EQ(w->windowTitle(), "Mary (TTS4.0)");
+    exporting::mp3end* notice = finishNotice(windows);
+    ASSERT_TRUE(notice);
+    EXPECT_EQ(notice->Label2->text(), path("talk.MP3.mp3"));
+    EXPECT_EQ(notice->Label4->text(), "01:01:42");
+    EXPECT_EQ(notice->Label6->text(), "Mary (TTS4.0)");
+    EXPECT_EQ(notice->Label8->text(), program.RecRate);
+    EXPECT_EQ(notice->Label10->text(), program.RecPitch);
+    notice->Command1->click();
+    EXPECT_EQ(shell.opened, QStringList{path("talk.MP3.mp3")});
+}
+
+TEST_F(ReaderTest, WavWithoutARateEstimateStillFinishesOnItsTimers) {
+    ASSERT_TRUE(start());
+    w->RichTextBox1->setPlainText(kSentences);
+    w->Label5->setText("0");
+    gen4.synth->delayPerCallMs = 250;
+    QStringList captions;
+    QObject::connect(w.get(), &QWidget::windowTitleChanged,
+                     [&](const QString& title) { captions << title; });
+    dialogs.answer(std::optional<FileChoice>(FileChoice{path("talk"), 4}));
+    w->Command4_Click();
+    EXPECT_FALSE(w->EstimateWaveSize);
+    ASSERT_TRUE(spinUntil([&] { return !w->isRecording(); }, 15000));
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    const WaveStats wave = readWave(path("talk.wav"));
+    EXPECT_EQ(wave.rate, ScriptedSynthesizer::kRate);
+    EXPECT_GT(wave.frames, kSentences.size() * 40);
+    EXPECT_EQ(waveEnd(registry), 3u);
+    ASSERT_TRUE(finishNotice(windows));
+    EXPECT_EQ(finishNotice(windows)->Label8->text(), "0");
+    ASSERT_GE(captions.size(), 2);
+    EXPECT_EQ(captions.last(), "Mary (TTS4.0)   Completed: 100%  Elapsed Time: 00:00:00   REC "
+                               "Engine: Mary (TTS4.0)");
+    for (qsizetype i = 1; i + 1 < captions.size(); ++i)
+        EXPECT_TRUE(captions[i].contains("Completed: 0%")) << captions[i].toStdString();
+}
+
+TEST_F(ReaderTest, SoundSaveAsksBeforeReplacingAndNoLeavesTheFile) {
+    ASSERT_TRUE(start());
+    w->RichTextBox1->setPlainText(kSentences);
+    ASSERT_TRUE(writeFileAtomically(path("song.MP3.mp3"), "old"));
+    dialogs.answer(std::optional<FileChoice>(FileChoice{path("song.MP3"), 3}));
+    dialogs.answer(MessageAnswer::No);
+    w->Command4_Click();
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    const platform::MessageSpec& question = dialogs.messages[0];
+    EXPECT_EQ(question.text, path("song.MP3.mp3") +
+                                 " is already exist,do you want to overwrite it ? (If you are "
+                                 "playing this file, please close it, then click Yes to "
+                                 "overwrite it)");
+    EXPECT_EQ(question.title, "Message");
+    EXPECT_EQ(question.buttons, platform::MessageButtons::YesNo);
+    EXPECT_EQ(question.icon, platform::MessageIcon::Question);
+    EXPECT_EQ(question.defaultButton, 2);
+    EXPECT_EQ(readWholeFile(path("song.MP3.mp3")), "old");
+    EXPECT_FALSE(w->isRecording());
+    EXPECT_EQ(w->Timer101->interval(), 0);
+    EXPECT_EQ(w->windowTitle(), "Mary (TTS4.0)");
+    EXPECT_EQ(waveEnd(registry), std::nullopt) << "nothing was recorded";
+}
+
+TEST_F(ReaderTest, Generation5RendersWhileTheWindowKeepsAnsweringAndRefusesASecondSave) {
+    ASSERT_TRUE(start());
+    pick("English (TTS5.0)");
+    w->RichTextBox1->setPlainText(kSentences);
+    gen5.synth->delayPerCallMs = 40;
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        if (++ticks == 1) { // the user tries a second save meanwhile
+            dialogs.answer(std::optional<FileChoice>(FileChoice{path("second"), 4}));
+            w->Command4_Click();
+        }
+    });
+    ticker.start(10);
+    dialogs.answer(std::optional<FileChoice>(FileChoice{path("speech"), 4}));
+    w->Command4_Click(); // returns when the file is written
+    ticker.stop();
+    EXPECT_GT(ticks, 3) << "events ran while the voice rendered";
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages[0].text.contains("still saving speech to " + path("speech.wav")));
+    EXPECT_FALSE(QFile::exists(path("second.wav")));
+    EXPECT_EQ(readWave(path("speech.wav")).rate, ScriptedSynthesizer::kRate);
+    EXPECT_GT(readWave(path("speech.wav")).frames, kSentences.size() * 40);
+    EXPECT_EQ(program.win.SaveExt, ".wav");
+    EXPECT_EQ(w->windowTitle(), "English (TTS5.0)");
+    EXPECT_FALSE(w->isRecording());
+    ASSERT_TRUE(finishNotice(windows));
+    EXPECT_EQ(finishNotice(windows)->Label6->text(), "English (TTS5.0)");
+}
+
+TEST_F(ReaderTest, EncoderFailuresKeepTheSpeechAsWav) {
+    ASSERT_TRUE(start());
+    pick("English (TTS5.0)");
+    w->RichTextBox1->setPlainText(kSentences);
+    {
+        // No encoder anywhere: said at once, the WAV kept beside the target.
+        ScopedEnv noSearchPath("PATH", "/nonexistent-sonorel");
+        dialogs.answer(std::optional<FileChoice>(FileChoice{path("book"), 3}));
+        w->Command4_Click();
+    }
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages[0].text.contains("\"lame\""));
+    EXPECT_TRUE(dialogs.messages[0].text.contains(path("book.wav")));
+    EXPECT_GT(readWave(path("book.wav")).frames, 0);
+    EXPECT_FALSE(QFile::exists(path("book.mp3")));
+    EXPECT_FALSE(QFile::exists(program.TempWav));
+    EXPECT_FALSE(w->isRecording());
+    EXPECT_EQ(w->Timer102->interval(), 0);
+    EXPECT_FALSE(windows.isOpen(app::WindowId::Mp3End));
+
+    // An encoder that ends without writing anything: the next free WAV name.
+    ASSERT_TRUE(makeFakeEncoder(path()));
+    dialogs.answer(std::optional<FileChoice>(FileChoice{path("book"), 3}));
+    w->Command4_Click();
+    ASSERT_EQ(processes.started.size(), 1);
+    EXPECT_EQ(w->Timer102->interval(), 500);
+    w->Timer102_Timer();
+    EXPECT_TRUE(w->isRecording()) << "still waiting for the encoder";
+    processes.finish(processes.started[0].pid);
+    w->Timer102_Timer();
+    ASSERT_EQ(dialogs.messages.size(), 2);
+    EXPECT_TRUE(dialogs.messages[1].text.contains("ended without writing"));
+    EXPECT_TRUE(dialogs.messages[1].text.contains(path("book (2).wav")));
+    EXPECT_GT(readWave(path("book (2).wav")).frames, 0);
+    EXPECT_FALSE(w->isRecording());
+    EXPECT_FALSE(windows.isOpen(app::WindowId::Mp3End));
+}
+
+TEST_F(ReaderTest, AFailedRenderingIsReportedNotCelebrated) {
+    ASSERT_TRUE(start());
+    w->RichTextBox1->setPlainText(kSentences);
+    for (const QString voice : {"Mary (TTS4.0)", "English (TTS5.0)"}) {
+        pick(voice);
+        dialogs.messages.clear();
+        dialogs.answer(std::optional<FileChoice>(FileChoice{path("no/such/folder/talk"), 4}));
+        w->Command4_Click();
+        ASSERT_TRUE(spinUntil([&] { return !w->isRecording(); }, 10000));
+        ASSERT_EQ(dialogs.messages.size(), 1) << voice.toStdString();
+        EXPECT_TRUE(dialogs.messages[0].text.startsWith("Sonorel could not save the speech to " +
+                                                        path("no/such/folder/talk.wav")));
+        EXPECT_FALSE(windows.isOpen(app::WindowId::Mp3End));
+        EXPECT_EQ(w->windowTitle(), voice);
+    }
+}
