@@ -185,7 +185,10 @@ void sorelmain::recordSapi5(bool mp3) {
     }
     stream.Close();
     WaveVoice1->setAudioOutputStream(nullptr);
-    if (const QString error = WaveVoice1->lastFileError(); !error.isEmpty()) {
+    QString error = WaveVoice1->lastFileError();
+    if (error.isEmpty() && !platform::fileExists(stream.path()))
+        error = "The voice wrote no sound.";
+    if (!error.isEmpty()) {
         failRecording(error);
         return;
     }
