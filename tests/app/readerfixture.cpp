@@ -1,6 +1,7 @@
 #include "readerfixture.h"
 
 #include <QComboBox>
+#include <QDir>
 
 namespace sonorel::test {
 
@@ -13,6 +14,18 @@ void ReaderTest::pick(const QString& entry) {
     w->Combo1->hidePopup();
     w->Combo1->setCurrentIndex(listIndexOf(entry));
     w->Combo1_Click();
+}
+
+RealWindow::RealWindow() {
+    QDir(dir.path()).mkdir("tmp");
+    loaded = w.Form_Load({});
+}
+
+void RealWindow::pick(const QString& entry) {
+    w.Command7_Click();
+    w.Combo1->hidePopup();
+    w.Combo1->setCurrentIndex(w.Combo1->findText(entry, Qt::MatchExactly));
+    w.Combo1_Click();
 }
 
 } // namespace sonorel::test

@@ -4,6 +4,8 @@
 // an in-memory registry and a program folder of its own.
 
 #include "app/sorelmain.h"
+#include "platform/speech/espeakfamily.h"
+#include "platform/speech/flitefamily.h"
 #include "support/fakes.h"
 #include "support/memoryregistry.h"
 #include "support/scriptedengine.h"
@@ -12,6 +14,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 
 namespace sonorel::test {
 
@@ -51,6 +54,35 @@ protected:
     }
     int listIndexOf(const QString& text) const;
     void pick(const QString& entry); // the user opens the list and clicks an entry
+};
+
+// A main window, loaded, over the real engines and the real process launcher,
+// with the silent real-time output; its temporary files go to the "tmp" folder
+// of its own program folder.
+struct RealWindow {
+    RealWindow();
+    void pick(const QString& entry);
+
+    QTemporaryDir dir;
+    FakeProgramFolder folder{dir.path()};
+    MemoryRegistryStore registry;
+    ScriptedDialogs dialogs;
+    FakeClock clock;
+    platform::LinuxProcessLauncher processes;
+    RecordingShellOpener shell;
+    FakeTempFolder temp{dir.filePath("tmp")};
+    platform::speech::FliteFamily gen4;
+    platform::speech::EspeakFamily gen5;
+    app::Services services{
+        folder,    registry,
+        dialogs,   clock,
+        processes, shell,
+        temp,      gen4,
+        gen5,      platform::speech::makeSinkFactory(platform::speech::AudioMode::Silent, "test")};
+    app::Program program;
+    app::Windows windows;
+    app::sorelmain w{services, program, windows};
+    bool loaded = false;
 };
 
 } // namespace sonorel::test
