@@ -303,6 +303,9 @@ public:
     explicit FliteSynthesizer(const FliteFamily::Voice& voice) : m_voice(voice) {}
 
     int sampleRate() const override { return m_voice.sampleRate; }
+    // flite holds a whole utterance's structures at once: about 90 MB for 1500
+    // characters, 40 MB for 400, at the same speed.
+    int filePieceLength() const override { return 400; }
 
     bool synthesize(QStringView text, const SynthSettings& settings, ChunkOutput& out) override {
         const AsciiText ascii = toAscii(text);

@@ -70,6 +70,9 @@ public:
     // Synthesizes one chunk (a sentence or a clause). Returns false when cancelled
     // through ChunkOutput::audio(); throws EngineError when the engine fails.
     virtual bool synthesize(QStringView text, const SynthSettings& settings, ChunkOutput& out) = 0;
+    // How many characters of sentences file rendering joins into one call: longer
+    // calls save per-call cost, but an engine's working memory may grow with them.
+    virtual int filePieceLength() const { return 1500; }
 };
 
 struct VoiceDescription {

@@ -17,7 +17,6 @@ namespace {
 
 // Chunks synthesized ahead of the writer, at most: bounds memory whatever the text.
 constexpr std::size_t kWindow = 8;
-constexpr int kFilePiece = 1500;
 
 struct Rendered {
     std::vector<std::int16_t> samples;
@@ -64,13 +63,14 @@ RenderResult renderToWav(const RenderRequest& request, const std::atomic<bool>& 
     // Keep the header true while the file grows, so its size can be watched.
     sf_command(file, SFC_SET_UPDATE_HEADER_AUTO, nullptr, SF_TRUE);
 
-    // Sentences are joined into pieces of about kFilePiece characters: each
-    // synthesis call has a cost of its own, and no first sound is waited for.
+    // Sentences are joined into pieces of the engine's liking: each synthesis
+    // call has a cost of its own, and no first sound is waited for.
     std::vector<TextChunk> chunks;
     {
+        const int piece = request.synth->filePieceLength();
         TextChunker chunker(request.text, false);
         while (const auto c = chunker.next()) {
-            if (!chunks.empty() && chunks.back().length + c->length <= kFilePiece)
+            if (!chunks.empty() && chunks.back().length + c->length <= piece)
                 chunks.back().length += c->length;
             else
                 chunks.push_back(*c);
