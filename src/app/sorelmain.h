@@ -227,6 +227,9 @@ private:
 
     // files
     void saveText(bool rich, const QString& path);
+    // The question before replacing a file; the longer form for files that may be
+    // open in a player. True for Yes.
+    bool mayOverwrite(const QString& target, bool mayBePlaying);
 
     // speech export
     void recordSapi4(bool mp3);

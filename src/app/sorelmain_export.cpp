@@ -21,22 +21,11 @@
 
 namespace sonorel::app {
 
-using platform::MessageAnswer;
 using platform::MessageButtons;
 using platform::MessageIcon;
 
 namespace {
 constexpr int kTick = 500; // ms between progress checks
-
-// Only spaces count as the text's ends here, as in every other length rule.
-QString withoutOuterSpaces(const QString& text) {
-    qsizetype first = 0, last = text.size();
-    while (first < last && text[first] == u' ')
-        ++first;
-    while (last > first && text[last - 1] == u' ')
-        --last;
-    return text.mid(first, last - first);
-}
 } // namespace
 
 void sorelmain::saveSpeech(bool mp3, const QString& path) {
@@ -61,13 +50,7 @@ void sorelmain::saveSpeech(bool mp3, const QString& path) {
     p.TempMp3 = temp + "/tmp$.mp3";
     p.TargetFile = reading::withExtension(path, extension);
     if (platform::fileExists(p.TargetFile)) {
-        const QString question = p.TargetFile +
-                                 " is already exist,do you want to overwrite it ? (If you are "
-                                 "playing this file, please close it, then click Yes to "
-                                 "overwrite it)";
-        if (m_services.dialogs.message(
-                {question, "Message", MessageButtons::YesNo, MessageIcon::Question, 2}, this) !=
-            MessageAnswer::Yes) {
+        if (!mayOverwrite(p.TargetFile, true)) {
             setWindowTitle(Combo1->currentText());
             return;
         }
@@ -81,7 +64,7 @@ void sorelmain::saveSpeech(bool mp3, const QString& path) {
             this);
         return;
     }
-    sText = withoutOuterSpaces(RichTextBox1->toPlainText());
+    sText = reading::withoutOuterSpaces(RichTextBox1->toPlainText());
     TextLen = exporting::estimateLength(sText);
 
     // A fresh start: nothing of an earlier recording is measured or reused.

@@ -71,21 +71,24 @@ void sorelmain::Command4_Click() {
     }
 }
 
+bool sorelmain::mayOverwrite(const QString& target, bool mayBePlaying) {
+    const QString question =
+        target + (mayBePlaying ? " is already exist,do you want to overwrite it ? (If you are "
+                                 "playing this file, please close it, then click Yes to "
+                                 "overwrite it)"
+                               : " is already exist,do you want to overwrite it ?");
+    return m_services.dialogs.message({question, "Message", platform::MessageButtons::YesNo,
+                                       platform::MessageIcon::Question, 2},
+                                      this) == platform::MessageAnswer::Yes;
+}
+
 void sorelmain::saveText(bool rich, const QString& path) {
     const QString extension = rich ? ".rtf" : ".txt";
     m_program.win.SaveExt = extension;
     const QString target = reading::withExtension(path, extension);
     m_program.TargetFile = target;
-    if (platform::fileExists(target)) {
-        const QString question =
-            target + (rich ? " is already exist,do you want to overwrite it ? (If you are playing "
-                             "this file, please close it, then click Yes to overwrite it)"
-                           : " is already exist,do you want to overwrite it ?");
-        if (m_services.dialogs.message({question, "Message", platform::MessageButtons::YesNo,
-                                        platform::MessageIcon::Question, 2},
-                                       this) != platform::MessageAnswer::Yes)
-            return;
-    }
+    if (platform::fileExists(target) && !mayOverwrite(target, rich))
+        return;
     // Written whole and renamed over an old file, so a failed save loses nothing.
     const QString text = RichTextBox1->toPlainText();
     QString error;

@@ -4,13 +4,17 @@
 
 namespace sonorel::reading {
 
-int lengthWithoutOuterSpaces(const QString& text) {
-    int first = 0, last = int(text.size());
+QString withoutOuterSpaces(const QString& text) {
+    qsizetype first = 0, last = text.size();
     while (first < last && text[first] == u' ')
         ++first;
     while (last > first && text[last - 1] == u' ')
         --last;
-    return last - first;
+    return text.mid(first, last - first);
+}
+
+int lengthWithoutOuterSpaces(const QString& text) {
+    return int(withoutOuterSpaces(text).size());
 }
 
 int readingStart(int generation, int caret, int textLength) {

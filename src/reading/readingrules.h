@@ -12,6 +12,7 @@ enum PlayStatus { Speaking = 1, Paused = 2, Idle = 3 };
 // Length of `text` without leading and trailing space characters (only spaces:
 // line breaks and tabs count).
 int lengthWithoutOuterSpaces(const QString& text);
+QString withoutOuterSpaces(const QString& text);
 
 // Where a new reading starts: generation 4 starts over when the caret stands on
 // the last two characters or beyond, generation 5 only when it is at the end.
