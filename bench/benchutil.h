@@ -7,7 +7,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTimer>
 #include <vector>
 
 namespace sonorel::bench {
@@ -22,25 +21,6 @@ inline void spinUntil(const std::function<bool()>& done, int timeoutMs) {
     t.start();
     while (!done() && t.elapsed() < timeoutMs)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-}
-
-// Like spinUntil, but sleeps in the event loop between checks, as the program's
-// own loop does: on a machine with few cores a busy spin takes one away from the
-// threads a long measurement times.
-inline bool waitUntil(const std::function<bool()>& done, int timeoutMs, int checkMs = 10) {
-    if (done())
-        return true;
-    QElapsedTimer t;
-    t.start();
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done() || t.elapsed() >= timeoutMs)
-            loop.quit();
-    });
-    check.start(checkMs);
-    loop.exec();
-    return done();
 }
 
 inline double median(std::vector<double> v) {

@@ -10,6 +10,7 @@
 #include "app/systemservices.h"
 #include "benchtext.h"
 #include "benchutil.h"
+#include "platform/speech/session.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -28,7 +29,6 @@
 
 using namespace sonorel;
 using sonorel::bench::print;
-using sonorel::bench::waitUntil;
 
 namespace {
 
@@ -52,17 +52,7 @@ public:
 
     platform::MessageAnswer message(const platform::MessageSpec& request, QWidget*) override {
         messages << request;
-        using platform::MessageAnswer;
-        static const QList<QList<MessageAnswer>> sets = {
-            {MessageAnswer::Ok},
-            {MessageAnswer::Ok, MessageAnswer::Cancel},
-            {MessageAnswer::Yes, MessageAnswer::No},
-            {MessageAnswer::Yes, MessageAnswer::No, MessageAnswer::Cancel},
-            {MessageAnswer::Retry, MessageAnswer::Cancel},
-            {MessageAnswer::Abort, MessageAnswer::Retry, MessageAnswer::Ignore},
-        };
-        const auto& set = sets[static_cast<int>(request.buttons)];
-        return set[std::clamp(request.defaultButton, 1, int(set.size())) - 1];
+        return platform::defaultAnswer(request);
     }
     std::optional<platform::FileChoice> openFile(const platform::FileDialogSpec&,
                                                  QWidget*) override {
@@ -130,7 +120,8 @@ double saveSeconds(const QString& voice, Kind kind, const QString& text, const Q
     t.start();
     e.window.Command4_Click();
     // Generation 5 renders inside the click; the rest goes on on the window's timers.
-    waitUntil([&] { return e.saved() || !e.dialogs.messages.isEmpty(); }, kSaveTimeoutMs);
+    platform::speech::runEventsUntil([&] { return e.saved() || !e.dialogs.messages.isEmpty(); },
+                                     kSaveTimeoutMs);
     const double seconds = t.nsecsElapsed() / 1e9;
     for (const platform::MessageSpec& m : std::as_const(e.dialogs.messages))
         fail("saving " + path + " with " + voice + " showed a message: " + m.text);

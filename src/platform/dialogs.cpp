@@ -99,6 +99,19 @@ std::optional<FileChoice> runFileDialog(const FileDialogSpec& request, QWidget* 
 
 } // namespace
 
+MessageAnswer defaultAnswer(const MessageSpec& request) {
+    static const QList<QList<MessageAnswer>> sets = {
+        {MessageAnswer::Ok},
+        {MessageAnswer::Ok, MessageAnswer::Cancel},
+        {MessageAnswer::Yes, MessageAnswer::No},
+        {MessageAnswer::Yes, MessageAnswer::No, MessageAnswer::Cancel},
+        {MessageAnswer::Retry, MessageAnswer::Cancel},
+        {MessageAnswer::Abort, MessageAnswer::Retry, MessageAnswer::Ignore},
+    };
+    const auto& set = sets[static_cast<int>(request.buttons)];
+    return set[std::clamp(request.defaultButton, 1, int(set.size())) - 1];
+}
+
 QString qtNameFilter(const FileFilter& filter) {
     const QString patterns = QString(filter.pattern).replace(';', ' ');
     if (filter.description.endsWith('(' + patterns + ')'))

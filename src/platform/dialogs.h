@@ -47,6 +47,9 @@ struct FontChoice {
     QColor color;
 };
 
+// The answer a message box gives when its default button is pressed.
+MessageAnswer defaultAnswer(const MessageSpec& request);
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;

@@ -8,19 +8,6 @@ namespace sonorel::test {
 
 using namespace platform;
 
-MessageAnswer defaultAnswer(const MessageSpec& request) {
-    static const QList<QList<MessageAnswer>> sets = {
-        {MessageAnswer::Ok},
-        {MessageAnswer::Ok, MessageAnswer::Cancel},
-        {MessageAnswer::Yes, MessageAnswer::No},
-        {MessageAnswer::Yes, MessageAnswer::No, MessageAnswer::Cancel},
-        {MessageAnswer::Retry, MessageAnswer::Cancel},
-        {MessageAnswer::Abort, MessageAnswer::Retry, MessageAnswer::Ignore},
-    };
-    const auto& set = sets[static_cast<int>(request.buttons)];
-    return set[std::clamp(request.defaultButton, 1, int(set.size())) - 1];
-}
-
 template <class T> std::optional<T> ScriptedDialogs::next() {
     if (m_script.isEmpty() || !std::holds_alternative<T>(m_script.head()))
         return std::nullopt;

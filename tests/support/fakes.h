@@ -77,9 +77,6 @@ private:
     QQueue<Answer> m_script;
 };
 
-// The answer a message box gives when its default button is pressed.
-platform::MessageAnswer defaultAnswer(const platform::MessageSpec& request);
-
 class FakeLauncher final : public platform::ProcessLauncher {
 public:
     struct Started {
