@@ -3,6 +3,7 @@
 #include "platform/speech/textchunker.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -122,7 +123,11 @@ RenderResult renderToWav(const RenderRequest& request, const std::atomic<bool>& 
         Rendered r;
         {
             std::unique_lock lock(mutex);
-            changed.wait(lock, [&] { return cancel || done.count(nextToWrite) > 0; });
+            // `cancel` is set by another thread without a notification, so the
+            // wait looks at it again now and then rather than sleeping through it.
+            while (!changed.wait_for(lock, std::chrono::milliseconds(20),
+                                     [&] { return cancel || done.count(nextToWrite) > 0; })) {
+            }
             if (cancel)
                 break;
             r = std::move(done.at(nextToWrite));
