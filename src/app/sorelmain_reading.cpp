@@ -193,8 +193,10 @@ void sorelmain::ReadingTime_Timer() {
 }
 
 void sorelmain::cpvSlider1_Change() {
-    if (PlayStatus == reading::Idle && cpvSlider1->isSliderDown())
-        setCaret(cpvSlider1->value());
+    // Dragged, clicked, keyed or wheeled: while idle the caret follows, since the
+    // next reading starts there. (Moves made by the program itself leave it.)
+    if (PlayStatus == reading::Idle)
+        setCaret(cpvSlider1->sliderPosition());
 }
 
 void sorelmain::cpvSlider1_Scroll() {

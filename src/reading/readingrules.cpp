@@ -39,7 +39,9 @@ int wordEnd(int start, int textLength, bool boxEmpty, const std::function<QChar(
         return 1;
     for (int i = start; i <= textLength; ++i) {
         const QChar c = charAt(i);
-        if (c == u' ' || c == u'\r' || c == u'\n')
+        // The box stores a line break as a paragraph (or line) separator, not LF.
+        if (c == u' ' || c == u'\r' || c == u'\n' || c == QChar::ParagraphSeparator ||
+            c == QChar::LineSeparator)
             return i;
     }
     return textLength + 1;

@@ -27,7 +27,8 @@ int sapi4WordStart(int speakBase, int byteoffset);
 
 // Forward scan for the end of the word that starts at `start`: the first index i
 // >= start, up to and including `textLength`, whose character (`charAt`) is a
-// space, CR or LF; `textLength` + 1 when there is none; 1 for an empty box.
+// space or a line end (CR, LF, or the text document's paragraph and line
+// separators); `textLength` + 1 when there is none; 1 for an empty box.
 int wordEnd(int start, int textLength, bool boxEmpty, const std::function<QChar(int)>& charAt);
 
 } // namespace sonorel::reading

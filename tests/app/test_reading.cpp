@@ -4,13 +4,16 @@
 #include "readerfixture.h"
 #include "shared/linkcommand.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QTest>
 #include <QTextCursor>
+#include <QThread>
 
 using namespace sonorel;
 using namespace sonorel::test;
@@ -62,12 +65,59 @@ TEST_F(ReaderTest, PauseThenStopWithGeneration5LeavesItIdleAndSilent) {
     const QString at = selected(*w);
     spinFor(300);
     EXPECT_EQ(w->PlayStatus, 3);
-    EXPECT_FALSE(w->NewsVoice1->WaitUntilDone(0) == false);
+    EXPECT_TRUE(w->NewsVoice1->WaitUntilDone(0)); // nothing left to speak
+    // The stopped reading's end put the caret back at the top, and no word of it
+    // was highlighted after the Stop.
+    EXPECT_FALSE(at.isEmpty());
+    EXPECT_TRUE(selected(*w).isEmpty());
+    EXPECT_EQ(w->RichTextBox1->textCursor().position(), 0);
     // The next Speak starts a new reading rather than resuming the old one.
     w->Command5_Click();
     EXPECT_EQ(w->PlayStatus, 1);
     spinUntil([&] { return w->PlayStatus == 3; });
-    (void)at;
+}
+
+TEST_F(ReaderTest, AnEmptyReadingEndsLikeAnyOther) {
+    ASSERT_TRUE(start());
+    for (const QString voice : {"Mary (TTS4.0)", "English (TTS5.0)"}) {
+        SCOPED_TRACE(voice.toStdString());
+        pick(voice);
+        w->RichTextBox1->clear();
+        w->Command5_Click();
+        EXPECT_EQ(w->PlayStatus, 1);
+        EXPECT_TRUE(spinUntil([&] { return w->PlayStatus == 3; }));
+        EXPECT_EQ(w->ReadingTime->interval(), 0); // the clock stopped
+        // The link's read command with no text reaches the same reading.
+        w->LinkExecute(kLinkToken + "_1");
+        EXPECT_TRUE(spinUntil([&] { return w->PlayStatus == 3; }));
+        EXPECT_EQ(w->ReadingTime->interval(), 0);
+        EXPECT_EQ(w->Command5->text(), "S&peak");
+    }
+}
+
+TEST_F(ReaderTest, PauseAtTheVeryEndOfAGeneration4ReadingStillEnds) {
+    ASSERT_TRUE(start());
+    w->RichTextBox1->setPlainText("one two");
+    w->Command5_Click();
+    // The fast output plays the whole text while no event is handled, so every
+    // event up to the end is queued when the pause comes.
+    QThread::msleep(300);
+    w->Command5_Click(); // pause
+    spinFor(50);
+    EXPECT_EQ(w->PlayStatus, 2);
+    w->Command5_Click(); // resume: nothing is left to read
+    EXPECT_TRUE(spinUntil([&] { return w->PlayStatus == 3; }));
+    EXPECT_EQ(w->ReadingTime->interval(), 0);
+    EXPECT_EQ(w->PauseMark, 0);
+    // The next Speak reads the text anew.
+    QStringList seen;
+    QObject::connect(w->RichTextBox1, &QPlainTextEdit::selectionChanged, [&] {
+        if (!selected(*w).isEmpty())
+            seen << selected(*w);
+    });
+    w->Command5_Click();
+    EXPECT_TRUE(spinUntil([&] { return w->PlayStatus == 3; }));
+    EXPECT_EQ(seen, (QStringList{"one", "two"}));
 }
 
 TEST_F(ReaderTest, RestartRuleAndWhatTheEngineIsGiven) {
@@ -97,8 +147,10 @@ TEST_F(ReaderTest, Generation4HighlightRunsToTheNextDelimiter) {
     w->SpeakBase = 0;
     w->DirectSS1_WordPosition(0, 0, 12); // "beta" at 6
     EXPECT_EQ(selected(*w), "beta");
-    EXPECT_EQ(w->cpvSlider1->maximum() >= 9 ? w->cpvSlider1->value() : 9, 9);
-    w->DirectSS1_WordPosition(0, 0, 5); // 2.5 rounds to 2
+    w->MonitorText1Len_Timer(); // the slider's range follows the text
+    w->DirectSS1_WordPosition(0, 0, 12);
+    EXPECT_EQ(w->cpvSlider1->value(), 9); // the word's last character
+    w->DirectSS1_WordPosition(0, 0, 5);   // 2.5 rounds to 2
     EXPECT_EQ(w->RichTextBox1->textCursor().selectionStart(), 2);
     EXPECT_EQ(selected(*w), "pha");
     // The last word, without a blank after it, runs to the end of the text.
@@ -114,6 +166,37 @@ TEST_F(ReaderTest, Generation4HighlightRunsToTheNextDelimiter) {
     w->SpeakBase = 0;
     w->DirectSS1_WordPosition(0, 0, 8);
     EXPECT_EQ(selected(*w), "two");
+}
+
+TEST_F(ReaderTest, LineBreaksEndTheHighlightedWord) {
+    ASSERT_TRUE(start());
+    QStringList seen;
+    int furthest = 0;
+    QObject::connect(w->RichTextBox1, &QPlainTextEdit::selectionChanged, [&] {
+        if (!selected(*w).isEmpty())
+            seen << selected(*w);
+        furthest = std::max(furthest, w->cpvSlider1->value());
+    });
+    const auto read = [&](const QString& text) {
+        w->RichTextBox1->setPlainText(text);
+        w->MonitorText1Len_Timer();
+        seen.clear();
+        furthest = 0;
+        w->Command5_Click();
+        spinUntil([&] { return w->PlayStatus == 3; });
+        return seen;
+    };
+    const QStringList lines{"apple", "banana", "cherry"};
+    for (const QString voice : {"Mary (TTS4.0)", "English (TTS5.0)"}) {
+        SCOPED_TRACE(voice.toStdString());
+        pick(voice);
+        EXPECT_EQ(read("apple\nbanana cherry"), lines);
+        // A word list, one word a line: the slider never runs ahead of the voice.
+        EXPECT_EQ(read("apple\nbanana\ncherry\n"), lines);
+        EXPECT_LE(furthest, 13);
+        EXPECT_EQ(read("apple\r\nbanana\r\ncherry"), lines);
+        EXPECT_EQ(read("apple banana\ncherry\n"), lines);
+    }
 }
 
 TEST_F(ReaderTest, ReadingHighlightsTheSpokenWords) {
@@ -151,6 +234,39 @@ TEST_F(ReaderTest, SliderAndTextLengthWatch) {
     // An edit re-arms the watch for half a second.
     w->RichTextBox1->insertPlainText("x");
     EXPECT_EQ(w->MonitorText1Len->interval(), 500);
+}
+
+TEST_F(ReaderTest, EverySliderMoveWhileIdleMovesTheCaret) {
+    ASSERT_TRUE(start());
+    w->RichTextBox1->setPlainText("a fairly long line of text to move along in");
+    w->MonitorText1Len_Timer();
+    const auto caret = [&] { return w->RichTextBox1->textCursor().position(); };
+    QTest::keyClick(w->cpvSlider1, Qt::Key_End);
+    EXPECT_EQ(w->cpvSlider1->value(), 43);
+    EXPECT_EQ(caret(), 43);
+    QTest::keyClick(w->cpvSlider1, Qt::Key_Left);
+    EXPECT_EQ(caret(), 42);
+    w->cpvSlider1->triggerAction(QAbstractSlider::SliderPageStepSub); // a click on the track
+    EXPECT_EQ(caret(), w->cpvSlider1->value());
+    EXPECT_LT(caret(), 42);
+    const int before = caret();
+    QWheelEvent wheel(QPointF(5, 5), w->cpvSlider1->mapToGlobal(QPointF(5, 5)), QPoint(),
+                      QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w->cpvSlider1, &wheel);
+    EXPECT_NE(w->cpvSlider1->value(), before);
+    EXPECT_EQ(caret(), w->cpvSlider1->value());
+    // Typing that shortens the text pulls the slider back but leaves the caret.
+    w->RichTextBox1->setPlainText("short text");
+    QTextCursor c = w->RichTextBox1->textCursor();
+    c.setPosition(3);
+    w->RichTextBox1->setTextCursor(c);
+    w->MonitorText1Len_Timer();
+    EXPECT_EQ(caret(), 3);
+    // While reading, the slider follows the voice and leaves the caret alone.
+    w->Command5_Click();
+    const int reading = caret();
+    w->cpvSlider1->triggerAction(QAbstractSlider::SliderToMaximum);
+    EXPECT_EQ(caret(), reading);
 }
 
 TEST_F(ReaderTest, ElapsedClockCountsFromTheStartOfReading) {

@@ -123,6 +123,11 @@ void DirectSS::AudioResume() {
     if (session().isPaused() && session().busy())
         QMetaObject::invokeMethod(
             this, [this] { emit AudioStart(0, 0); }, Qt::QueuedConnection);
+    // Paused just as the text ran out: its end was reported during the pause,
+    // so the resumed reading ends at once instead of waiting for nothing.
+    else if (session().isPaused())
+        QMetaObject::invokeMethod(
+            this, [this] { emit AudioStop(0, 0); }, Qt::QueuedConnection);
     session().resume();
 }
 

@@ -91,10 +91,15 @@ int SpVoice::Speak(const QString& text, int flags) {
         stopFileRendering();
         m_session.purge();
     }
-    if (text.isEmpty() || m_voice.index < 0)
+    if (m_voice.index < 0)
+        return 0;
+    const bool toFile = m_stream && m_stream->isOpen();
+    // An empty text with the purge flag is a Stop; any other empty text is a
+    // reading of nothing, which starts and ends like every reading.
+    if (text.isEmpty() && (toFile || (flags & SVSFPurgeBeforeSpeak)))
         return 0;
     int stream = 0;
-    if (m_stream && m_stream->isOpen()) {
+    if (toFile) {
         stream = m_session.takeStreamNumber();
         speakToFile(stream, text);
     } else {
