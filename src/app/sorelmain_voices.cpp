@@ -87,6 +87,8 @@ void sorelmain::runVoiceSwitch() {
             error = SwitchError{e.number(), QString::fromStdString(e.what())};
         } catch (const speech::DivisionByZero& e) {
             error = SwitchError{speech::DivisionByZero::kNumber, QString::fromStdString(e.what())};
+        } catch (const speech::Overflow& e) {
+            error = SwitchError{speech::Overflow::kNumber, QString::fromStdString(e.what())};
         } catch (const std::exception& e) {
             error = SwitchError{EngineError::kEngineFailure, QString::fromStdString(e.what())};
         }
@@ -125,12 +127,24 @@ void sorelmain::runVoiceSwitch() {
             index = code.index;
         }))
         return;
-    for (const auto& step : voiceSteps(generation, index, listText))
+    bool applied = false;
+    for (const auto& step : voiceSteps(generation, index, listText, applied))
         if (!attempt(step))
             return;
     if (!attempt([&] { SwitchLocked = true; }))
         return;
+    if (!applied) {
+        showVoiceInUse();
+        return;
+    }
     attempt([&] { writeIEVoiceName(listText); });
+}
+
+void sorelmain::showVoiceInUse() {
+    const TTSSets& tts = m_program.tts;
+    const int found = Combo1->findData(voiceItemCode(tts.EngineGeneration, tts.VoiceIndex));
+    if (found >= 0)
+        Combo1->setCurrentIndex(found);
 }
 
 platform::MessageAnswer sorelmain::switchErrorMessage(const SwitchError& error,
@@ -155,19 +169,30 @@ platform::MessageAnswer sorelmain::switchErrorMessage(const SwitchError& error,
 }
 
 std::vector<std::function<void()>> sorelmain::voiceSteps(int generation, int index,
-                                                         const QString& listText) {
+                                                         const QString& listText, bool& applied) {
     auto& tts = m_program.tts;
+    // The record, the caption and the browser voice name follow the voice in
+    // use: when the engine refuses the new voice they keep naming the old one.
     if (generation == 4)
         return {
-            [=, this, &tts] {
+            [=, this, &tts, &applied] {
                 DirectSS1->Select(index);
-                TextToSpeech1->Select(index);
                 tts.VoiceIndex = index;
                 tts.EngineGeneration = 4;
+                applied = true;
+                TextToSpeech1->Select(index);
             },
-            [this, &tts] { tts.RateValue = sapi4SpeedToScale(); },
-            [this, &tts] { tts.PitchValue = sapi4PitchToScale(); },
-            [=, this, &tts] {
+            [this, &tts, &applied] {
+                if (applied)
+                    tts.RateValue = sapi4SpeedToScale();
+            },
+            [this, &tts, &applied] {
+                if (applied)
+                    tts.PitchValue = sapi4PitchToScale();
+            },
+            [=, this, &tts, &applied] {
+                if (!applied)
+                    return;
                 Combo1->setToolTip(listText);
                 setWindowTitle(listText);
                 tts.VoiceName = voiceNameFromEntry(listText);
@@ -175,23 +200,28 @@ std::vector<std::function<void()>> sorelmain::voiceSteps(int generation, int ind
         };
     if (generation == 5)
         return {
-            [=, this, &tts] {
-                tts.VoiceIndex = index;
+            [=, this, &tts, &applied] {
                 const auto voices = NewsVoice1->GetVoices();
                 if (index < 0 || index >= voices.size())
                     throw EngineError(EngineError::kInvalidArgument,
                                       "no voice " + std::to_string(index));
                 NewsVoice1->setVoice(voices[index]);
+                tts.VoiceIndex = index;
+                tts.EngineGeneration = 5;
+                applied = true;
                 NewsVoice1->Speak(" ", platform::speech::SVSFlagsAsync);
                 VoiceSayTime->setVoice(voices[index]);
-                tts.EngineGeneration = 5;
             },
-            [this, &tts] {
+            [this, &tts, &applied] {
+                if (!applied)
+                    return;
                 setScroll(VScroll2, speech::positionFromRate(NewsVoice1->Rate()));
                 tts.RateValue = VScroll2->value();
                 tts.PitchValue = VScroll3->value();
             },
-            [=, this, &tts] {
+            [=, this, &tts, &applied] {
+                if (!applied)
+                    return;
                 setWindowTitle(listText);
                 tts.VoiceName = voiceNameFromEntry(listText);
             },
@@ -226,8 +256,16 @@ void sorelmain::writeIEVoiceName(const QString& entry) {
 void sorelmain::VocelleFromIE(const QString& command) {
     skipOnError("stop", [&] { Command6_Click(); });
     const VoiceCommand v = parseVoiceCommand(command);
-    for (const auto& step : voiceSteps(v.generation, v.index, v.entryText))
+    bool applied = false;
+    for (const auto& step : voiceSteps(v.generation, v.index, v.entryText, applied))
         skipOnError("voice switch step", step);
+    SwitchLocked = true;
+    // A voice that was not taken (no such voice, a refusing engine, an unknown
+    // generation) changes neither the list nor the browser's voice file.
+    if (!applied) {
+        showVoiceInUse();
+        return;
+    }
     skipOnError("list text", [&] {
         const int found = Combo1->findText(v.entryText, Qt::MatchExactly);
         if (found >= 0)
@@ -235,7 +273,6 @@ void sorelmain::VocelleFromIE(const QString& command) {
         else
             Combo1->setCurrentText(v.entryText);
     });
-    SwitchLocked = true;
     writeIEVoiceName(v.entryText);
 }
 

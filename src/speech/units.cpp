@@ -1,10 +1,23 @@
 #include "speech/units.h"
 
 #include <cmath>
+#include <limits>
 
 namespace sonorel::speech {
 
+namespace {
+std::int32_t checked(std::int64_t value) {
+    if (value < std::numeric_limits<std::int32_t>::min() ||
+        value > std::numeric_limits<std::int32_t>::max())
+        throw Overflow();
+    return static_cast<std::int32_t>(value);
+}
+} // namespace
+
 std::int32_t roundHalfEven(double value) {
+    if (!(value >= double(std::numeric_limits<std::int32_t>::min()) - 0.5 &&
+          value < double(std::numeric_limits<std::int32_t>::max()) + 0.5))
+        throw Overflow(); // also NaN
     const double floor = std::floor(value);
     const double diff = value - floor;
     double result = floor;
@@ -14,13 +27,15 @@ std::int32_t roundHalfEven(double value) {
 }
 
 std::int32_t positionFromEngine(std::int32_t value, std::int32_t min, std::int32_t max) {
-    if (max == min)
+    const std::int32_t range = checked(std::int64_t(max) - min);
+    if (range == 0)
         throw DivisionByZero();
-    return roundHalfEven(double(value - min) / double(max - min) * 100.0);
+    const std::int32_t offset = checked(std::int64_t(value) - min);
+    return roundHalfEven(double(offset) / double(range) * 100.0);
 }
 
 std::int32_t engineFromPosition(std::int32_t position, std::int32_t min, std::int32_t max) {
-    const auto product = static_cast<std::int32_t>(std::int64_t(position) * (max - min));
+    const std::int32_t product = checked(std::int64_t(position) * checked(std::int64_t(max) - min));
     return roundHalfEven(double(product) / 100.0 + min);
 }
 

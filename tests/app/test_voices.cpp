@@ -5,6 +5,7 @@
 #include "shared/linkcommand.h"
 #include "speech/units.h"
 
+#include <limits>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -36,6 +37,15 @@ TEST(Units, ScalesAndRounding) {
     EXPECT_EQ(channelVolumeFromPosition(0), 0);
     EXPECT_EQ(positionFromEngine(125, 100, 200), 25);
     EXPECT_THROW(positionFromEngine(5, 7, 7), DivisionByZero);
+    // Ranges and products beyond 32 bits are overflows, never wrapped values.
+    constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+    EXPECT_THROW(engineFromPosition(50, kMin, kMax), Overflow);     // the difference
+    EXPECT_THROW(engineFromPosition(100, 0, 30'000'000), Overflow); // the product
+    EXPECT_EQ(engineFromPosition(71, 0, 30'000'000), 21'300'000);   // still fits
+    EXPECT_THROW(positionFromEngine(0, kMin, kMax), Overflow);
+    EXPECT_THROW(positionFromEngine(kMax, 0, 1), Overflow); // far off the scale
+    EXPECT_THROW(roundHalfEven(1e12), Overflow);
 }
 
 TEST_F(ReaderTest, PickingAVoiceSwitchesStopsAndLocksTheList) {
@@ -96,7 +106,8 @@ TEST_F(ReaderTest, HarmlessErrorsAreIgnoredAndOthersAskFirst) {
     ASSERT_TRUE(start());
     pick("Rms (TTS4.0)");
     EXPECT_TRUE(dialogs.messages.isEmpty());
-    EXPECT_EQ(w->windowTitle(), "Rms (TTS4.0)"); // the later steps still ran
+    EXPECT_EQ(w->windowTitle(), "Mary (TTS4.0)"); // the voice in use stays named
+    EXPECT_TRUE(w->SwitchLocked);
 
     // An engine without a speed range cannot be placed on the scale: message A.
     gen4.speed = {100, 100, 100};
@@ -125,17 +136,51 @@ TEST_F(ReaderTest, BrowserVoiceCommands) {
     EXPECT_EQ(w->NewsVoice1->Voice().GetDescription(), "German");
     EXPECT_EQ(w->VoiceSayTime->Voice().GetDescription(), "German");
 
-    // Another generation digit changes no engine but still shows and records it.
+    // Another generation digit changes no engine, so the list and the browser's
+    // voice file keep the voice in use.
     w->LinkExecute(kLinkToken + "-4" + "700001" + "Mary (TTS4.0)");
     EXPECT_EQ(program.tts.EngineGeneration, 5);
-    EXPECT_EQ(w->Combo1->currentText(), "Mary (TTS4.0)");
-    const QByteArray record = readWholeFile(path("IEVoiceName.ini"));
-    EXPECT_EQ(record.left(15), QByteArray("\x0d\x00Mary (TTS4.0)", 15));
+    EXPECT_EQ(w->Combo1->currentText(), "German (TTS5.0)");
+    EXPECT_EQ(browserVoice(path()), (IEVoiceNameRecord{"German (TTS5.0)", "5"}));
 
     w->LinkExecute(kLinkToken + "-4" + "400001" + "Mary (TTS4.0)");
     EXPECT_EQ(readWholeFile(path("IEVoiceName.ini")),
               encodeRecord(IEVoiceNameRecord{"Mary (TTS4.0)", "4"}));
     EXPECT_EQ(readWholeFile(path("IEVoiceName.ini")).size(), 18);
+}
+
+// A voice the engine refuses with an ignored error must not leave a record that
+// names one voice and indexes another: the next start would load a third.
+TEST_F(ReaderTest, ARefusedVoiceLeavesEverythingOnTheVoiceInUse) {
+    gen4.failingVoices.insert(2, 5); // Rms, engine 3
+    gen5.failingVoices.insert(1, 5); // German
+    ASSERT_TRUE(start());
+    pick("English (TTS5.0)");
+    const TTSSets before = program.tts;
+    const auto expectUnchanged = [&](const char* how) {
+        SCOPED_TRACE(how);
+        EXPECT_EQ(program.tts, before);
+        EXPECT_EQ(w->windowTitle(), "English (TTS5.0)");
+        EXPECT_EQ(w->Combo1->currentText(), "English (TTS5.0)");
+        EXPECT_EQ(w->NewsVoice1->Voice().GetDescription(), "English");
+        EXPECT_EQ(browserVoice(path()), (IEVoiceNameRecord{"English (TTS5.0)", "5"}));
+    };
+    pick("Rms (TTS4.0)");
+    expectUnchanged("list, generation 4");
+    pick("German (TTS5.0)");
+    expectUnchanged("list, generation 5");
+    w->LinkExecute(kLinkToken + "-4" + "400003" + "Rms (TTS4.0)");
+    expectUnchanged("browser, generation 4");
+    w->LinkExecute(kLinkToken + "-4" + "500001" + "German (TTS5.0)");
+    expectUnchanged("browser, generation 5");
+    w->LinkExecute(kLinkToken + "-4" + "500007" + "Nobody (TTS5.0)");
+    expectUnchanged("browser, no such voice");
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    // What is stored names the voice that is used, so the next run reads with it.
+    stop();
+    ASSERT_TRUE(start());
+    EXPECT_EQ(program.tts, before);
+    EXPECT_EQ(w->Combo1->currentText(), "English (TTS5.0)");
 }
 
 TEST_F(ReaderTest, RatePitchAndVolumeFollowTheScrollBars) {
@@ -151,6 +196,16 @@ TEST_F(ReaderTest, RatePitchAndVolumeFollowTheScrollBars) {
     EXPECT_EQ(w->DirectSS1->LeftVolume(), 0);
     EXPECT_EQ(w->DirectSS1->RightVolume(), 0);
     EXPECT_EQ(w->Label1->text(), "0");
+
+    // An engine value beyond 32 bits leaves the engine alone; the label and the
+    // record still follow the scroll bar.
+    program.SpeedMin = 0;
+    program.SpeedMax = 30'000'000;
+    const int speed = w->DirectSS1->Speed();
+    w->VScroll2->setValue(99);
+    EXPECT_EQ(w->DirectSS1->Speed(), speed);
+    EXPECT_EQ(w->Label5->text(), "99");
+    EXPECT_EQ(program.tts.RateValue, 99);
 
     pick("English (TTS5.0)");
     w->VScroll2->setValue(0);
