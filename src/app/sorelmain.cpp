@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
+#include <QSystemTrayIcon>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -90,6 +91,10 @@ double sorelmain::twipsPerPixel() const {
     const QScreen* s = screen();
     const double dpi = s ? s->logicalDotsPerInchY() : 96.0;
     return 1440.0 / (dpi > 0 ? dpi : 96.0);
+}
+
+int sorelmain::unfoldHeight(int screenHeight) {
+    return screenHeight == 480 ? 6800 : screenHeight == 600 ? 8700 : 11050;
 }
 
 int sorelmain::twips(int px) const {
@@ -214,21 +219,56 @@ void sorelmain::buildControls() {
     connect(Command4, &QPushButton::clicked, this, &sorelmain::Command4_Click);
     connect(Command1, &QPushButton::clicked, this, &sorelmain::Command1_Click);
     connect(Command8, &QPushButton::clicked, this, [this] { m_windows.show(WindowId::HowTo); });
-    connect(Command9, &QPushButton::clicked, this, [this] {
-        showMinimized();
-        hide();
-    });
+    connect(Command9, &QPushButton::clicked, this, &sorelmain::putAway);
     connect(Combo1, &QComboBox::activated, this, &sorelmain::Combo1_Click);
     connect(VScroll1, &QSlider::valueChanged, this, &sorelmain::VScroll1_Change);
     connect(VScroll2, &QSlider::valueChanged, this, &sorelmain::VScroll2_Change);
     connect(VScroll3, &QSlider::valueChanged, this, &sorelmain::VScroll3_Change);
-    connect(cpvSlider1, &QSlider::valueChanged, this, &sorelmain::cpvSlider1_Change);
+    // Every move of the user's (drag, track click, key, wheel), not the program's.
+    connect(cpvSlider1, &QSlider::actionTriggered, this, &sorelmain::cpvSlider1_Change);
     connect(cpvSlider1, &QSlider::sliderMoved, this, &sorelmain::cpvSlider1_Scroll);
     for (QPushButton* b :
          {Command1, Command2, Command3, Command4, Command5, Command6, Command7, Command8, Command9})
         b->installEventFilter(this);
     cpvSlider1->installEventFilter(this);
     Check1->installEventFilter(this);
+    // Moves without a pressed button reach the handlers only with tracking on;
+    // they hide the voice list when the pointer leaves it for another control.
+    setMouseTracking(true);
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             Frame1, Label8, Label10, Image1, Label13, Command1, Command2, Command3, Command4,
+             Command5, Command6, Command7, Command8, Command9, cpvSlider1, Check1,
+             RichTextBox1->viewport()})
+        w->setMouseTracking(true);
+}
+
+void sorelmain::putAway() {
+    // Without a notification area there would be no way back to a hidden
+    // window: it only minimizes then.
+    showMinimized();
+    if (tray && tray->isVisible())
+        hide();
+}
+
+bool sorelmain::startDrag() {
+    if (!windowHandle())
+        return false;
+    windowHandle()->startSystemMove();
+    return true;
+}
+
+void sorelmain::mousePressEvent(QMouseEvent* event) {
+    // The bare surface around the text box and the panel drags the window too.
+    if (event->button() == Qt::LeftButton && startDrag()) {
+        event->accept();
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void sorelmain::mouseMoveEvent(QMouseEvent* event) {
+    initButton();
+    QWidget::mouseMoveEvent(event);
 }
 
 int sorelmain::windowState() const {
@@ -287,15 +327,20 @@ void sorelmain::Check1_Click() {
     if (resizeGuard == 1)
         return;
     setWindowState(Qt::WindowNoState);
+    // Positions are the inner area's throughout, as stored and restored, so the
+    // panel stays put on the screen when the text box folds away.
+    const QRect inner = geometry();
     if (Check1->isChecked()) {
         m_program.win.TextBoxShown = true;
         const int screenHeight = screen() ? screen()->geometry().height() : 768;
-        const int unfold = screenHeight == 480 ? 6800 : screenHeight == 600 ? 8700 : 11050;
-        setGeometry(x(), 0, width(), pixels(unfold));
+        // The frame's top at the screen's top.
+        const int top = (screen() ? screen()->geometry().top() : 0) + (inner.top() - y());
+        setGeometry(inner.x(), top, inner.width(), pixels(unfoldHeight(screenHeight)));
     } else {
         m_program.win.TextBoxShown = false;
-        const int textHeight = RichTextBox1->isVisible() ? RichTextBox1->height() : 0;
-        setGeometry(x(), y() + textHeight, width(), pixels(kFoldThreshold));
+        // Down by the panel's own offset (the text box and the gap below it).
+        const int panelTop = RichTextBox1->isVisible() ? Frame1->y() : 0;
+        setGeometry(inner.x(), inner.y() + panelTop, inner.width(), pixels(kFoldThreshold));
     }
     resizeGuard = 0;
 }
@@ -305,10 +350,8 @@ bool sorelmain::eventFilter(QObject* watched, QEvent* event) {
                       watched == Image1 || watched == Label13;
     if (event->type() == QEvent::MouseButtonPress && body) {
         auto* press = static_cast<QMouseEvent*>(event);
-        if (press->button() == Qt::LeftButton && windowHandle()) {
-            windowHandle()->startSystemMove();
+        if (press->button() == Qt::LeftButton && startDrag())
             return true;
-        }
     }
     if (event->type() == QEvent::MouseButtonDblClick &&
         (watched == Label8 || watched == Label10 || watched == Image1)) {

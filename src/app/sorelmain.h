@@ -173,18 +173,26 @@ public:
 
     // Twips per pixel on this screen (15 at 96 dpi).
     double twipsPerPixel() const;
+    // The unfolded window's height in twips for a screen this many pixels high.
+    static int unfoldHeight(int screenHeight);
+    // The Close button: hidden to the notification area, or only minimized where
+    // there is none, as closing the window does.
+    void putAway();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
     // layout
     void buildControls();
     void Form_Resize();
     void Check1_Click();
+    bool startDrag(); // the platform moves the window with the mouse
     int resizeGuard = 0;
     void showSpeakingFace();
     void showReadyFace();
@@ -216,8 +224,11 @@ private:
     platform::MessageAnswer switchErrorMessage(const SwitchError& error, const QString& listText,
                                                bool unreliable);
     // The steps that apply a voice, shared by the list and the browser switch.
+    // `applied` turns true once the engine has taken the voice.
     std::vector<std::function<void()>> voiceSteps(int generation, int index,
-                                                  const QString& listText);
+                                                  const QString& listText, bool& applied);
+    // The list shows the entry of the voice the record names.
+    void showVoiceInUse();
     void writeIEVoiceName(const QString& entry);
     // Reads the selected generation-4 engine's limits and puts its current speed
     // (pitch) on the scale; returns the position.

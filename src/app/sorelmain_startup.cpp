@@ -72,6 +72,8 @@ bool sorelmain::Form_Load(const QString& commandLine) {
     bool keepRunning = true;
     skipOnError("command line", [&] { keepRunning = actOnCommandLine(commandLine); });
     StartTTS4Engine = StartTTS4Speed = StartTTS4Pitch = false;
+    if (!keepRunning)
+        return false; // ended by the command line: nothing more may run
     m_program.StartTime = m_services.clock.now();
     m_program.IntervalBase = m_program.StartTime;
     m_program.StartStamp = QString::number(m_program.StartTime.time().hour()) +
@@ -379,8 +381,8 @@ void sorelmain::placeWindow(const WinSets& w) {
 void sorelmain::InitWinSets() {
     WinSets& w = m_program.win;
     w = WinSets::defaults(m_services.folder.folder(), QDir::homePath());
-    w.WinLeft = twips(x());
-    w.WinTop = twips(y());
+    w.WinLeft = twips(geometry().x());
+    w.WinTop = twips(geometry().y());
     w.WinWidth = twips(width());
     w.WinHeight = twips(height());
     const QFont f = RichTextBox1->font();
@@ -405,9 +407,11 @@ void sorelmain::InitWinSets() {
 void sorelmain::captureWindowSettings() {
     WinSets& w = m_program.win;
     w.WinVisible = isVisible();
+    // The inner area's place, as placeWindow restores it (the frame's place
+    // would move the window down by its title bar on every start).
     if (!isMinimized()) {
-        w.WinLeft = twips(x());
-        w.WinTop = twips(y());
+        w.WinLeft = twips(geometry().x());
+        w.WinTop = twips(geometry().y());
     }
     w.TextBoxHeight = twips(RichTextBox1->height());
     const QFont f = RichTextBox1->font();
@@ -441,14 +445,7 @@ void sorelmain::SaveSettings_Timer() {
 void sorelmain::closeEvent(QCloseEvent* event) {
     if (!m_program.ExitRequested) {
         event->ignore();
-        // Without a notification area there would be no way back to a hidden
-        // window: it only minimizes then.
-        if (tray && tray->isVisible()) {
-            showMinimized();
-            hide();
-        } else {
-            showMinimized();
-        }
+        putAway();
         return;
     }
     skipOnError("stop the wave output", [&] {

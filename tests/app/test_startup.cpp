@@ -101,6 +101,17 @@ TEST_F(ReaderTest, StartModes) {
     EXPECT_TRUE(exited);
 }
 
+TEST_F(ReaderTest, AnExitCommandEndsTheStartUpThere) {
+    EXPECT_FALSE(start(kLinkToken + "-"));
+    EXPECT_TRUE(exited);
+    // The first-run help is still to come on the next real start.
+    EXPECT_FALSE(registry.dword(platform::RegistryRoot::LocalMachine, app::kFirstRunKey,
+                                app::kFirstRunValue));
+    EXPECT_EQ(w->firstuse->interval(), 0);
+    ASSERT_TRUE(start());
+    EXPECT_EQ(w->firstuse->interval(), 3000);
+}
+
 TEST_F(ReaderTest, SettingsSurviveARestart) {
     ASSERT_TRUE(start());
     pick("German (TTS5.0)");
