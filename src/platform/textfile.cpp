@@ -93,6 +93,48 @@ int codepageOfCharset(int charset) {
     return 0;
 }
 
+// What the characters of the Symbol font are, for bytes 0x20-0xFF; 0 where the
+// font has none. Glyph pieces (bracket and integral parts) are the Unicode
+// pieces, and the serif and sans-serif marks the one mark each.
+constexpr char16_t kSymbolFont[224] = {
+    0x0020, 0x0021, 0x2200, 0x0023, 0x2203, 0x0025, 0x0026, 0x220B, // 0x20
+    0x0028, 0x0029, 0x2217, 0x002B, 0x002C, 0x2212, 0x002E, 0x002F, //
+    0x0030, 0x0031, 0x0032, 0x0033, 0x0034, 0x0035, 0x0036, 0x0037, // 0x30
+    0x0038, 0x0039, 0x003A, 0x003B, 0x003C, 0x003D, 0x003E, 0x003F, //
+    0x2245, 0x0391, 0x0392, 0x03A7, 0x0394, 0x0395, 0x03A6, 0x0393, // 0x40
+    0x0397, 0x0399, 0x03D1, 0x039A, 0x039B, 0x039C, 0x039D, 0x039F, //
+    0x03A0, 0x0398, 0x03A1, 0x03A3, 0x03A4, 0x03A5, 0x03C2, 0x03A9, // 0x50
+    0x039E, 0x03A8, 0x0396, 0x005B, 0x2234, 0x005D, 0x22A5, 0x005F, //
+    0x203E, 0x03B1, 0x03B2, 0x03C7, 0x03B4, 0x03B5, 0x03C6, 0x03B3, // 0x60
+    0x03B7, 0x03B9, 0x03D5, 0x03BA, 0x03BB, 0x03BC, 0x03BD, 0x03BF, //
+    0x03C0, 0x03B8, 0x03C1, 0x03C3, 0x03C4, 0x03C5, 0x03D6, 0x03C9, // 0x70
+    0x03BE, 0x03C8, 0x03B6, 0x007B, 0x007C, 0x007D, 0x223C, 0,      //
+    0,      0,      0,      0,      0,      0,      0,      0,      // 0x80
+    0,      0,      0,      0,      0,      0,      0,      0,      //
+    0,      0,      0,      0,      0,      0,      0,      0,      // 0x90
+    0,      0,      0,      0,      0,      0,      0,      0,      //
+    0x20AC, 0x03D2, 0x2032, 0x2264, 0x2044, 0x221E, 0x0192, 0x2663, // 0xA0
+    0x2666, 0x2665, 0x2660, 0x2194, 0x2190, 0x2191, 0x2192, 0x2193, //
+    0x00B0, 0x00B1, 0x2033, 0x2265, 0x00D7, 0x221D, 0x2202, 0x2022, // 0xB0
+    0x00F7, 0x2260, 0x2261, 0x2248, 0x2026, 0x23D0, 0x23AF, 0x21B5, //
+    0x2135, 0x2111, 0x211C, 0x2118, 0x2297, 0x2295, 0x2205, 0x2229, // 0xC0
+    0x222A, 0x2283, 0x2287, 0x2284, 0x2282, 0x2286, 0x2208, 0x2209, //
+    0x2220, 0x2207, 0x00AE, 0x00A9, 0x2122, 0x220F, 0x221A, 0x22C5, // 0xD0
+    0x00AC, 0x2227, 0x2228, 0x21D4, 0x21D0, 0x21D1, 0x21D2, 0x21D3, //
+    0x25CA, 0x2329, 0x00AE, 0x00A9, 0x2122, 0x2211, 0x239B, 0x239C, // 0xE0
+    0x239D, 0x23A1, 0x23A2, 0x23A3, 0x23A7, 0x23A8, 0x23A9, 0x23AA, //
+    0,      0x232A, 0x222B, 0x2320, 0x23AE, 0x2321, 0x239E, 0x239F, // 0xF0
+    0x23A0, 0x23A4, 0x23A5, 0x23A6, 0x23AB, 0x23AC, 0x23AD, 0,      //
+};
+
+// A Symbol-font byte as text; below 0x20 as it stands, like other fonts.
+char16_t symbolCharacter(unsigned char byte) {
+    if (byte < 0x20)
+        return byte;
+    const char16_t c = kSymbolFont[byte - 0x20];
+    return c ? c : char16_t(QChar::ReplacementCharacter);
+}
+
 // Decodes byte runs in Windows code pages through glibc's iconv, one converter
 // per code page for the whole document.
 class CodepageDecoder {
@@ -193,7 +235,13 @@ private:
 
 enum class Word {
     Unknown,
-    Char, // a word that stands for one character
+    Char,    // a word that stands for one character
+    Par,     // end of a paragraph
+    CellEnd, // \cell, \nestcell
+    RowEnd,  // \row
+    NestRow,
+    NestTableProps,
+    V, // hidden text
     U,
     Uc,
     Bin,
@@ -218,15 +266,15 @@ struct WordInfo {
 
 WordInfo lookupWord(std::string_view name) {
     static const std::unordered_map<std::string_view, WordInfo> words = {
-        {"par", {Word::Char, '\n'}},
+        {"par", {Word::Par, '\n'}},
         {"sect", {Word::Char, '\n'}},
         {"page", {Word::Char, '\n'}},
-        {"row", {Word::Char, '\n'}},
-        {"nestrow", {Word::Char, '\n'}},
+        {"row", {Word::RowEnd, '\n'}},
+        {"nestrow", {Word::NestRow, '\n'}},
         {"line", {Word::Char, '\n'}},
         {"tab", {Word::Char, '\t'}},
-        {"cell", {Word::Char, '\t'}},
-        {"nestcell", {Word::Char, '\t'}},
+        {"cell", {Word::CellEnd, '\t'}},
+        {"nestcell", {Word::CellEnd, '\t'}},
         {"emdash", {Word::Char, 0x2014}},
         {"endash", {Word::Char, 0x2013}},
         {"emspace", {Word::Char, 0x2003}},
@@ -252,6 +300,8 @@ WordInfo lookupWord(std::string_view name) {
         {"pca", {Word::Pca}},
         {"fcharset", {Word::Fcharset}},
         {"cpg", {Word::Cpg}},
+        {"v", {Word::V}},
+        {"nesttableprops", {Word::NestTableProps}},
         {"fonttbl", {Word::FontTable}},
         // Groups with no text for the reader. \fldinst is a field's code; its
         // \fldrslt is what the document shows and is read. \listtext and
@@ -287,24 +337,46 @@ WordInfo lookupWord(std::string_view name) {
         {"pn", {Word::SkippedDestination}}, // numbering definition; \pntext has the shown text
         {"bkmkstart", {Word::SkippedDestination}},
         {"bkmkend", {Word::SkippedDestination}},
+        // A nested table written again as plain paragraphs, for readers that
+        // do not know nested tables: reading it too would read the table twice.
+        {"nonesttables", {Word::SkippedDestination}},
     };
     auto it = words.find(name);
     return it == words.end() ? WordInfo{} : it->second;
 }
 
-enum class Dest : unsigned char { Text, FontTable, Skip };
+// Starred: a text group just marked \*, until its first control word says
+// whether it is the one such group with something for us (nested table
+// properties, whose \nestrow ends a nested row).
+enum class Dest : unsigned char { Text, FontTable, Skip, Starred, NestTableProps };
 
 // What a group saves on '{' and restores on '}'.
 struct GroupState {
     Dest dest = Dest::Text;
-    int uc = 1;    // fallback characters after \uN
-    int font = -1; // -1: the document's default font
+    int uc = 1;          // fallback characters after \uN
+    int font = -1;       // -1: the document's default font
+    bool hidden = false; // \v: not shown, so not read
 };
 
-struct FontCodepages {
+struct FontInfo {
     int charset = 0; // from \fcharset, 0: the document's
     int cpg = 0;     // from \cpg, preferred when given
+    QByteArray name; // up to its ';', cut at kMaxFontName bytes
+    bool named = false;
 };
+
+constexpr qsizetype kMaxFontName = 64;
+
+// Fonts whose bytes are Symbol characters: the symbol character set, or the
+// font itself named. Other picture fonts share the character set but not the
+// characters, and are read like any other font.
+bool isSymbolFont(const FontInfo& font) {
+    const QByteArray name = font.name.trimmed().toLower();
+    if (name.startsWith("wingdings") || name.startsWith("webdings") || name.contains("dingbats") ||
+        name == "marlett")
+        return false;
+    return font.charset == 2 || name == "symbol";
+}
 
 // Real documents nest a few dozen groups; deeper groups share their parent's
 // state so hostile input cannot grow the stack without bound.
@@ -365,6 +437,8 @@ private:
     void openGroup() {
         flushBytes();
         m_fallback = 0;
+        if (m_state.dest == Dest::Starred)
+            m_state.dest = Dest::Skip; // a group is no destination word
         if (m_saved.size() < kMaxSavedGroups)
             m_saved.push_back(m_state);
         else
@@ -395,7 +469,11 @@ private:
     // together, so double-byte characters (written as \'hh\'hh, or as \'hh and
     // a plain trail byte) come out whole.
     void textByte(char c) {
-        if (skipFallback() || m_state.dest != Dest::Text)
+        if (skipFallback())
+            return;
+        if (m_state.dest == Dest::FontTable)
+            fontNameByte(c);
+        if (m_state.dest != Dest::Text || m_state.hidden)
             return;
         if (static_cast<unsigned char>(c) < 0x20 && c != '\t')
             return;
@@ -404,38 +482,89 @@ private:
         m_bytes += c;
     }
 
+    void fontNameByte(char c) {
+        if (m_definingFont < 0)
+            return;
+        FontInfo& font = m_fonts[m_definingFont];
+        if (c == ';')
+            font.named = true;
+        else if (!font.named && font.name.size() < kMaxFontName)
+            font.name += c;
+    }
+
     void flushBytes() {
         if (m_bytes.isEmpty())
             return;
-        m_decoder.append(m_out, m_bytes, currentCodepage());
+        releaseBreaks();
+        const FontInfo* font = currentFont();
+        if (font && isSymbolFont(*font)) {
+            for (const char b : std::as_const(m_bytes))
+                m_out += QChar(symbolCharacter(static_cast<unsigned char>(b)));
+        } else {
+            m_decoder.append(m_out, m_bytes, currentCodepage(font));
+        }
         m_bytes.clear();
     }
 
-    int currentCodepage() const {
-        const int font = m_state.font >= 0 ? m_state.font : m_defaultFont;
-        auto it = m_fonts.find(font);
-        if (it != m_fonts.end()) {
-            if (it->second.cpg > 0)
-                return it->second.cpg;
-            if (const int cp = codepageOfCharset(it->second.charset))
+    const FontInfo* currentFont() const {
+        auto it = m_fonts.find(m_state.font >= 0 ? m_state.font : m_defaultFont);
+        return it == m_fonts.end() ? nullptr : &it->second;
+    }
+
+    int currentCodepage(const FontInfo* font) const {
+        if (font) {
+            if (font->cpg > 0)
+                return font->cpg;
+            if (const int cp = codepageOfCharset(font->charset))
                 return cp;
         }
         return m_ansiCodepage;
+    }
+
+    // Paragraph ends wait for what follows: one that only ends a table cell
+    // (some writers close every cell's last paragraph) would split the row.
+    void releaseBreaks() {
+        for (; m_heldBreaks > 0; --m_heldBreaks)
+            m_out += QChar('\n');
+    }
+
+    void paragraphEnd() {
+        if (m_state.dest != Dest::Text || m_state.hidden)
+            return; // a hidden mark joins the paragraph to the next
+        flushBytes();
+        settleSurrogate();
+        if (m_heldBreaks < INT_MAX)
+            ++m_heldBreaks;
+    }
+
+    void cellEnd() {
+        flushBytes();
+        settleSurrogate();
+        m_heldBreaks = 0;
+        writeChar(U'\t');
     }
 
     // A high surrogate waits for its low half; anything else in between
     // leaves it unpaired, and an unpaired half is not text.
     void settleSurrogate() {
         if (m_highSurrogate) {
+            releaseBreaks();
             m_out += QChar(QChar::ReplacementCharacter);
             m_highSurrogate = 0;
         }
     }
 
     void put(char32_t cp) {
-        if (m_state.dest != Dest::Text)
+        if (m_state.dest != Dest::Text || m_state.hidden)
             return;
+        writeChar(cp);
+    }
+
+    // Writes whatever the group's state: table structure counts even where its
+    // marks are hidden.
+    void writeChar(char32_t cp) {
         flushBytes();
+        releaseBreaks();
         if (QChar::isLowSurrogate(cp)) {
             if (m_highSurrogate) {
                 m_out += QChar(m_highSurrogate);
@@ -475,8 +604,8 @@ private:
         }
         flushBytes();
         if (c == '*') {
-            if (depth() > 1)
-                m_state.dest = Dest::Skip; // no optional destination has text for us
+            if (depth() > 1 && m_state.dest != Dest::Skip)
+                m_state.dest = m_state.dest == Dest::Text ? Dest::Starred : Dest::Skip;
             return;
         }
         if (skipFallback())
@@ -490,7 +619,7 @@ private:
             break;
         case '\r':
         case '\n': // a backslash before a line break is a \par
-            put('\n');
+            paragraphEnd();
             break;
         case '\t':
             put('\t');
@@ -505,7 +634,11 @@ private:
             return; // a broken escape; what follows is read as it stands
         const char byte = char(hexValue(m_p[0]) << 4 | hexValue(m_p[1]));
         m_p += 2;
-        if (skipFallback() || m_state.dest != Dest::Text)
+        if (skipFallback())
+            return;
+        if (m_state.dest == Dest::FontTable)
+            fontNameByte(byte);
+        if (m_state.dest != Dest::Text || m_state.hidden)
             return;
         if (m_bytes.isEmpty())
             settleSurrogate();
@@ -546,6 +679,8 @@ private:
             const long long n = hasParam ? std::max(param, 0) : 0;
             m_p += std::min<long long>(n, m_end - m_p);
         }
+        if (m_state.dest == Dest::Starred)
+            m_state.dest = word == Word::NestTableProps ? Dest::NestTableProps : Dest::Skip;
         if (m_state.dest == Dest::Skip)
             return;
         if (m_state.dest == Dest::FontTable) {
@@ -554,6 +689,11 @@ private:
         }
         if (skipFallback())
             return;
+        if (m_state.dest == Dest::NestTableProps) {
+            if (word == Word::NestRow)
+                writeChar(info.ch);
+            return;
+        }
         bodyWord(info, hasParam, param);
     }
 
@@ -563,6 +703,8 @@ private:
         switch (word) {
         case Word::F:
             m_definingFont = std::max(param, -1);
+            if (m_definingFont >= 0)
+                m_fonts[m_definingFont] = FontInfo{}; // the last definition counts
             break;
         case Word::Fcharset:
             m_fonts[m_definingFont].charset = param;
@@ -585,11 +727,34 @@ private:
         case Word::Char:
             put(info.ch);
             break;
+        case Word::Par:
+            paragraphEnd();
+            break;
+        case Word::CellEnd:
+            cellEnd();
+            break;
+        case Word::RowEnd:
+        case Word::NestRow:
+            writeChar(info.ch);
+            break;
+        case Word::V:
+            m_state.hidden = !hasParam || param != 0;
+            break;
+        case Word::NestTableProps:
+            if (depth() > 1)
+                m_state.dest = Dest::NestTableProps;
+            break;
         case Word::U: {
             // Parameters are signed 16-bit: negative values stand for U+8000 and above.
             long long cp = param;
             if (cp < 0)
                 cp += 0x10000;
+            // Symbol fonts' characters also have private-use codes.
+            if (cp >= 0xF020 && cp <= 0xF0FF) {
+                const FontInfo* font = currentFont();
+                if (font && isSymbolFont(*font))
+                    cp = symbolCharacter(static_cast<unsigned char>(cp - 0xF000));
+            }
             if (hasParam && cp > 0 && cp <= 0x10FFFF)
                 put(char32_t(cp));
             m_fallback = m_state.uc;
@@ -603,6 +768,7 @@ private:
             break;
         case Word::Plain:
             m_state.font = -1;
+            m_state.hidden = false;
             break;
         case Word::Deff:
             m_defaultFont = std::max(param, -1);
@@ -639,6 +805,7 @@ private:
     QString finish() {
         flushBytes();
         settleSurrogate();
+        releaseBreaks();
         m_out.remove(QChar(0));
         return m_out;
     }
@@ -649,6 +816,7 @@ private:
     std::vector<GroupState> m_saved;
     std::size_t m_unsaved = 0; // groups opened past kMaxSavedGroups
     int m_fallback = 0;        // fallback characters still to skip after a \uN
+    int m_heldBreaks = 0;      // paragraph ends not written yet
     char16_t m_highSurrogate = 0;
     QByteArray m_bytes; // text bytes not decoded yet
     QString m_out;
@@ -656,7 +824,7 @@ private:
     int m_ansiCodepage = 1252;
     int m_defaultFont = -1;
     int m_definingFont = -1;
-    std::unordered_map<int, FontCodepages> m_fonts;
+    std::unordered_map<int, FontInfo> m_fonts;
     CodepageDecoder m_decoder;
 };
 

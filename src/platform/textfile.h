@@ -16,8 +16,10 @@ QString decodePlainText(const QByteArray& bytes);
 // \'hh in the document's code page (or the current font's character set), \uN
 // with \ucN skipping; destinations such as \fonttbl, \colortbl, \stylesheet,
 // \info and every \* group are skipped. Paragraphs and table rows end with "\n",
-// table cells with a tab; list items keep their bullet or number. Never fails:
-// malformed input yields what could be read.
+// table cells with a tab (a paragraph end just before a cell end adds nothing);
+// list items keep their bullet or number. Hidden text (\v) and the plain copy of
+// a nested table (\nonesttables) are not read; Symbol-font characters read as
+// what they show. Never fails: malformed input yields what could be read.
 QString rtfToPlainText(const QByteArray& rtf);
 
 bool looksLikeRtf(const QByteArray& bytes); // starts with "{\rtf"

@@ -131,6 +131,67 @@ TEST(Rtf, ControlWordsAndSymbols) {
     EXPECT_EQ(rtf(R"({\rtf1\fi-283 \b bold\b0  x\zzzunknown42 y})"), u"bold xy");
 }
 
+// A reader that knows nested tables reads the nested row and skips the group
+// written for readers that do not; the row's properties are not text.
+TEST(Rtf, NestedTablesAreReadOnceWithoutTheirFallback) {
+    EXPECT_EQ(
+        rtf(R"({\rtf1\ansi\trowd\cellx5000\pard\intbl\itap2 X\nestcell{\*\nesttableprops\trowd\cellx4000\nestrow}{\nonesttables FALLBACK\par}\pard\intbl\itap1 Y\cell\row})"),
+        u"X\t\nY\t\n");
+    // Two nested rows, the second starting with an empty cell, stay two lines.
+    EXPECT_EQ(
+        rtf(R"({\rtf1\trowd\cellx5000\pard\intbl\itap2 A\nestcell{\*\nesttableprops\nestrow}{\nonesttables A\par}\nestcell B\nestcell{\*\nesttableprops junk\nestrow}{\nonesttables B\par}\pard\intbl\itap1\cell\row})"),
+        u"A\t\n\tB\t\n\t\n");
+    // Only the body's own nested-row properties can end a row: not the same
+    // words inside another ignorable group or the font table.
+    EXPECT_EQ(
+        rtf(R"({\rtf1{\fonttbl{\*\nesttableprops\nestrow}{\f0 A;}}{\*\x{\nesttableprops\nestrow}}a{\*{\nesttableprops\nestrow}}b})"),
+        u"ab");
+}
+
+TEST(Rtf, HiddenTextIsNotRead) {
+    EXPECT_EQ(rtf(R"({\rtf1 a{\v hidden}b\v c\v0 d\v1 e\plain f{\v0 g}})"), u"abdfg");
+    // A hidden paragraph mark joins its paragraph to the next; a hidden
+    // character's fallback is skipped all the same.
+    EXPECT_EQ(rtf(R"({\rtf1 one{\v note\par}two\par x\v\u8226?\'b7\tab\line\v0 y})"),
+              u"onetwo\nxy");
+    // Table structure stays even where the cell marks are hidden.
+    EXPECT_EQ(
+        rtf(R"({\rtf1\trowd\cellx1000\cellx2000\pard\intbl A{\v  note}\cell{\v B\cell}\row})"),
+        u"A\t\t\n");
+}
+
+TEST(Rtf, AParagraphMarkJustBeforeACellEndDoesNotSplitTheRow) {
+    EXPECT_EQ(
+        rtf(R"({\rtf1\ansi\trowd\cellx1000\cellx2000\pard\intbl A\par\cell\pard\intbl B\par\cell\row})"),
+        u"A\tB\t\n");
+    // Paragraphs inside one cell keep their break; empty trailing paragraphs,
+    // hidden text and words without text between the mark and the cell end
+    // do not count; nested cells work the same.
+    EXPECT_EQ(
+        rtf(R"({\rtf1\trowd\cellx1000\cellx2000\pard\intbl A\par B\par\par\pard\intbl\plain{\v x}{\b }\cell C\par
+\nestcell\row after\par\par end})"),
+        u"A\nB\tC\t\nafter\n\nend");
+    // Outside a cell, marks are kept as they were, also at the very end.
+    EXPECT_EQ(rtf(R"({\rtf1 a\par\par}x)"), u"a\n\n");
+    EXPECT_EQ(rtf("{\\rtf1 a\\\r\n\\cell b\\\n}"), u"a\tb\n");
+}
+
+TEST(Rtf, SymbolFontCharactersReadAsTheirMeaning) {
+    const char* fonts =
+        R"({\rtf1\ansi\deff0{\fonttbl{\f0\fcharset0 Times New Roman;}{\f1\froman\fcharset2 Symbol;}
+{\f2 Symbol ;}{\f3\fcharset2{\*\panose 05050102010706020507}MathPi;}{\f4\fnil\fcharset2 Wingdings;}}
+)";
+    auto doc = [&](const char* body) { return rtf((QByteArray(fonts) + body + "}").constData()); };
+    // Bullet, Greek letters, arrows and operators; the font ends with its group.
+    EXPECT_EQ(doc(R"({\f1\'b7 abgDW\'ae\'de\'ab\'b3\'a5\'d6} ab \'b7)"), u"• αβγΔΩ→⇒↔≥∞√ ab ·");
+    EXPECT_EQ(doc(R"(\f2\'b7\f3\'b7p\plain\'b7)"), u"••π·");
+    // Private-use escapes stand for the same characters, in a Symbol font only.
+    EXPECT_EQ(doc(R"(\f1\u61623\'b7\u-3913?\u61537?\u8226?\f0\u61623?)"), u"••α•\uF0B7");
+    // Bytes the font has no character for are undecodable; a picture font is not Symbol.
+    EXPECT_EQ(doc(R"(\f1\'80\'ff)"), u"\uFFFD\uFFFD");
+    EXPECT_NE(doc(R"(\f4\'a7)"), u"♣");
+}
+
 TEST(Rtf, BinaryDataIsSkippedByCount) {
     EXPECT_EQ(rtf("{\\rtf1 a\\bin5 }{\\'x b}"), u"a b");
     EXPECT_EQ(rtf("{\\rtf1 a{\\*\\blob\\bin3 }}}}b}c"), u"ab");
@@ -258,7 +319,17 @@ TEST(RtfRobustness, MutatedRealDocumentsAndTokenSoup) {
                             "\\{",
                             "\\}",
                             "\\\n",
-                            "\\u-99999999999"};
+                            "\\u-99999999999",
+                            "\\v",
+                            "\\v0",
+                            "\\cell",
+                            "\\nestcell",
+                            "\\nestrow",
+                            "\\nesttableprops",
+                            "\\nonesttables",
+                            "\\fcharset2",
+                            "Symbol;",
+                            "\\u61623"};
     for (int i = 0; i < 3000; ++i) {
         QByteArray soup = "{\\rtf1";
         for (int t = 1 + pick(60); t > 0; --t)
@@ -273,8 +344,9 @@ TEST(RtfRobustness, DeepNestingHugeParametersAndLongRuns) {
     EXPECT_EQ(rtfToPlainText(deep), u"abc");
     EXPECT_EQ(rtfToPlainText("{\\rtf1" + QByteArray(200000, '{') + "\\uc0 x"), u"x");
     // Long runs that a careless reader would handle in quadratic time.
-    for (const char* unit : {"\\'8", "\\abcdefghij", "\\u1", "\\*", "\\'82", "{}", "\\par",
-                             "\\bin1 ", "\\uc99999999999 \\u1"})
+    for (const char* unit :
+         {"\\'8", "\\abcdefghij", "\\u1", "\\*", "\\'82", "{}", "\\par", "\\bin1 ",
+          "\\uc99999999999 \\u1", "\\par\\cell", "{\\*\\nesttableprops\\nestrow}", "\\v"})
         ASSERT_NO_FATAL_FAILURE(expectSaneText("{\\rtf1 " + QByteArray(unit).repeated(200000)));
     ASSERT_NO_FATAL_FAILURE(
         expectSaneText("{\\rtf1\\ansicpg932 " + QByteArray("\\'82\\'a0\\'82").repeated(100000)));
