@@ -95,9 +95,9 @@ void sorelmain::Command5_Click() {
         skipOnError("focus", [&] { RichTextBox1->setFocus(); });
         SpeakBase = start;
         SpokenText = text.mid(start);
-        if (generation == 5 &&
-            voiceNameFromEntry(Combo1->currentText()) == "Microsoft Simplified Chinese")
-            SpokenText = reading::asciiDigits(SpokenText);
+        if (generation == 5)
+            SpokenText =
+                reading::textForVoice(voiceNameFromEntry(Combo1->currentText()), SpokenText);
         skipOnError("speak", [&] {
             if (generation == 4) {
                 DirectSS1->TextData(0, 0, SpokenText);

@@ -5,7 +5,7 @@
 #include "shared/linkcommand.h"
 #include "shared/skiponerror.h"
 #include "shared/voiceentry.h"
-#include "speech/units.h"
+#include "voices/units.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -253,9 +253,9 @@ void sorelmain::LoadTTSSets() {
         setScroll(VScroll3, s.PitchValue);
         Label3->setText(QString::number(s.PitchValue));
         skipOnError("speed and pitch", [&] {
-            DirectSS1->setSpeed(speech::engineFromPosition(VScroll2->value(), m_program.SpeedMin,
+            DirectSS1->setSpeed(voices::engineFromPosition(VScroll2->value(), m_program.SpeedMin,
                                                            m_program.SpeedMax));
-            DirectSS1->setPitch(speech::engineFromPosition(VScroll3->value(), m_program.PitchMin,
+            DirectSS1->setPitch(voices::engineFromPosition(VScroll3->value(), m_program.PitchMin,
                                                            m_program.PitchMax));
             TextToSpeech1->setSpeed(DirectSS1->Speed());
         });
@@ -268,7 +268,7 @@ void sorelmain::LoadTTSSets() {
         setScroll(VScroll2, s.RateValue);
         Label5->setText(QString::number(s.RateValue));
         skipOnError("rate", [&] {
-            NewsVoice1->setRate(speech::rateFromPosition(VScroll2->value()));
+            NewsVoice1->setRate(voices::rateFromPosition(VScroll2->value()));
             VoiceSayTime->setRate(NewsVoice1->Rate());
         });
         setScroll(VScroll3, s.PitchValue);

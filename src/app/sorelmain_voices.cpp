@@ -4,8 +4,8 @@
 #include "shared/linkcommand.h"
 #include "shared/skiponerror.h"
 #include "shared/voiceentry.h"
-#include "speech/units.h"
-#include "speech/voicecatalog.h"
+#include "voices/units.h"
+#include "voices/voicecatalog.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -19,14 +19,14 @@ using platform::speech::EngineError;
 
 void sorelmain::GetEngines4() {
     m_program.Sapi4Count = 0;
-    const auto entries = speech::engines4(*DirectSS1);
+    const auto entries = voices::engines4(*DirectSS1);
     for (const auto& e : entries)
         Combo1->addItem(e.text, e.itemCode);
     m_program.Sapi4Count = std::int32_t(entries.size());
 }
 
 void sorelmain::GetEngines5() {
-    const auto entries = speech::engines5(*NewsVoice1);
+    const auto entries = voices::engines5(*NewsVoice1);
     for (const auto& e : entries)
         Combo1->addItem(e.text, e.itemCode);
     m_program.Sapi5Count = std::int32_t(entries.size());
@@ -53,7 +53,7 @@ void sorelmain::Command7_Click() {
     int longest = 0;
     for (int i = 0; i < Combo1->count(); ++i)
         longest = std::max<int>(longest, Combo1->itemText(i).size());
-    const int dropped = speech::roundHalfEven(longest * 355.0 / 44.0);
+    const int dropped = voices::roundHalfEven(longest * 355.0 / 44.0);
     Combo1->view()->setMinimumWidth(std::max(dropped, Combo1->width()));
     Combo1->setFocus();
     Combo1->showPopup();
@@ -85,10 +85,10 @@ void sorelmain::runVoiceSwitch() {
             step();
         } catch (const EngineError& e) {
             error = SwitchError{e.number(), QString::fromStdString(e.what())};
-        } catch (const speech::DivisionByZero& e) {
-            error = SwitchError{speech::DivisionByZero::kNumber, QString::fromStdString(e.what())};
-        } catch (const speech::Overflow& e) {
-            error = SwitchError{speech::Overflow::kNumber, QString::fromStdString(e.what())};
+        } catch (const voices::DivisionByZero& e) {
+            error = SwitchError{voices::DivisionByZero::kNumber, QString::fromStdString(e.what())};
+        } catch (const voices::Overflow& e) {
+            error = SwitchError{voices::Overflow::kNumber, QString::fromStdString(e.what())};
         } catch (const std::exception& e) {
             error = SwitchError{EngineError::kEngineFailure, QString::fromStdString(e.what())};
         }
@@ -105,7 +105,7 @@ void sorelmain::runVoiceSwitch() {
             ExitAll();
             return false;
         }
-        if (n == speech::DivisionByZero::kNumber)
+        if (n == voices::DivisionByZero::kNumber)
             return false; // the list stays locked with what was changed so far
         if (unreliable)
             skipOnError("reset engine", [&] { DirectSS1->setInitialized(1); });
@@ -215,7 +215,7 @@ std::vector<std::function<void()>> sorelmain::voiceSteps(int generation, int ind
             [this, &tts, &applied] {
                 if (!applied)
                     return;
-                setScroll(VScroll2, speech::positionFromRate(NewsVoice1->Rate()));
+                setScroll(VScroll2, voices::positionFromRate(NewsVoice1->Rate()));
                 tts.RateValue = VScroll2->value();
                 tts.PitchValue = VScroll3->value();
             },
@@ -232,7 +232,7 @@ std::vector<std::function<void()>> sorelmain::voiceSteps(int generation, int ind
 int sorelmain::sapi4SpeedToScale() {
     m_program.SpeedMax = DirectSS1->MaxSpeed();
     m_program.SpeedMin = DirectSS1->MinSpeed();
-    setScroll(VScroll2, speech::positionFromEngine(DirectSS1->Speed(), m_program.SpeedMin,
+    setScroll(VScroll2, voices::positionFromEngine(DirectSS1->Speed(), m_program.SpeedMin,
                                                    m_program.SpeedMax));
     return VScroll2->value();
 }
@@ -240,7 +240,7 @@ int sorelmain::sapi4SpeedToScale() {
 int sorelmain::sapi4PitchToScale() {
     m_program.PitchMax = DirectSS1->MaxPitch();
     m_program.PitchMin = DirectSS1->MinPitch();
-    setScroll(VScroll3, speech::positionFromEngine(DirectSS1->Pitch(), m_program.PitchMin,
+    setScroll(VScroll3, voices::positionFromEngine(DirectSS1->Pitch(), m_program.PitchMin,
                                                    m_program.PitchMax));
     return VScroll3->value();
 }
@@ -280,7 +280,7 @@ void sorelmain::VScroll1_Change() {
     const int p = VScroll1->value();
     if (m_program.tts.EngineGeneration == 4) {
         skipOnError("volume", [&] {
-            DirectSS1->setLeftVolume(speech::channelVolumeFromPosition(p));
+            DirectSS1->setLeftVolume(voices::channelVolumeFromPosition(p));
             DirectSS1->setRightVolume(DirectSS1->LeftVolume());
         });
         Label1->setText(QString::number(p));
@@ -299,12 +299,12 @@ void sorelmain::VScroll2_Change() {
         m_program.tts.RateValue = p;
         skipOnError("speed", [&] {
             DirectSS1->setSpeed(
-                speech::engineFromPosition(p, m_program.SpeedMin, m_program.SpeedMax));
+                voices::engineFromPosition(p, m_program.SpeedMin, m_program.SpeedMax));
             TextToSpeech1->setSpeed(DirectSS1->Speed());
         });
     } else if (m_program.tts.EngineGeneration == 5) {
         skipOnError("rate", [&] {
-            NewsVoice1->setRate(speech::rateFromPosition(p));
+            NewsVoice1->setRate(voices::rateFromPosition(p));
             VoiceSayTime->setRate(NewsVoice1->Rate());
         });
         Label5->setText(QString::number(p));
@@ -321,7 +321,7 @@ void sorelmain::VScroll3_Change() {
         m_program.tts.PitchValue = p;
         skipOnError("pitch", [&] {
             DirectSS1->setPitch(
-                speech::engineFromPosition(p, m_program.PitchMin, m_program.PitchMax));
+                voices::engineFromPosition(p, m_program.PitchMin, m_program.PitchMax));
         });
     } else if (m_program.tts.EngineGeneration == 5) {
         Label3->setText(QString::number(p));

@@ -1,6 +1,6 @@
 #include "reading/readingrules.h"
 
-#include "speech/units.h"
+#include "voices/units.h"
 
 namespace sonorel::reading {
 
@@ -30,8 +30,12 @@ QString asciiDigits(const QString& text) {
     return out;
 }
 
+QString textForVoice(const QString& voiceName, const QString& text) {
+    return voiceName == u"Microsoft Simplified Chinese" ? asciiDigits(text) : text;
+}
+
 int sapi4WordStart(int speakBase, int byteoffset) {
-    return speakBase + speech::roundHalfEven(byteoffset / 2.0);
+    return speakBase + voices::roundHalfEven(byteoffset / 2.0);
 }
 
 int wordEnd(int start, int textLength, bool boxEmpty, const std::function<QChar(int)>& charAt) {

@@ -21,6 +21,9 @@ int readingStart(int generation, int caret, int textLength);
 // Full-width digits become ASCII digits, one character for one, so positions
 // reported by the engine still fit the text box.
 QString asciiDigits(const QString& text);
+// What a generation-5 voice is given to speak: the Chinese voice cannot read
+// full-width digits, so it gets ASCII ones; every other voice the text as it is.
+QString textForVoice(const QString& voiceName, const QString& text);
 
 // Generation-4 word start: the base plus half the byte offset, halves to even.
 int sapi4WordStart(int speakBase, int byteoffset);

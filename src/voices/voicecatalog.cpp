@@ -1,9 +1,9 @@
-#include "speech/voicecatalog.h"
+#include "voices/voicecatalog.h"
 
 #include "shared/skiponerror.h"
 #include "shared/voiceentry.h"
 
-namespace sonorel::speech {
+namespace sonorel::voices {
 
 QList<VoiceListEntry> engines4(const platform::speech::Sapi4Voice& directSS) {
     QList<VoiceListEntry> entries;
@@ -25,4 +25,4 @@ QList<VoiceListEntry> engines5(const platform::speech::SpVoice& voice) {
     return entries;
 }
 
-} // namespace sonorel::speech
+} // namespace sonorel::voices

@@ -9,7 +9,7 @@
 #include <QList>
 #include <QString>
 
-namespace sonorel::speech {
+namespace sonorel::voices {
 
 struct VoiceListEntry {
     QString text;          // "Mary (TTS4.0)"
@@ -20,4 +20,4 @@ struct VoiceListEntry {
 QList<VoiceListEntry> engines4(const platform::speech::Sapi4Voice& directSS);
 QList<VoiceListEntry> engines5(const platform::speech::SpVoice& voice);
 
-} // namespace sonorel::speech
+} // namespace sonorel::voices

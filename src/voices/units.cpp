@@ -1,9 +1,9 @@
-#include "speech/units.h"
+#include "voices/units.h"
 
 #include <cmath>
 #include <limits>
 
-namespace sonorel::speech {
+namespace sonorel::voices {
 
 namespace {
 std::int32_t checked(std::int64_t value) {
@@ -51,4 +51,4 @@ std::int32_t positionFromRate(std::int32_t rate) {
     return rate * 5 + 50;
 }
 
-} // namespace sonorel::speech
+} // namespace sonorel::voices

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <stdexcept>
 
-namespace sonorel::speech {
+namespace sonorel::voices {
 
 // A result that does not fit a 32-bit integer: error 6, overflow. The scroll bar
 // handlers skip the engine call then, and the voice switch reports it.
@@ -37,4 +37,4 @@ std::int32_t channelVolumeFromPosition(std::int32_t position);
 std::int32_t rateFromPosition(std::int32_t position);
 std::int32_t positionFromRate(std::int32_t rate);
 
-} // namespace sonorel::speech
+} // namespace sonorel::voices
