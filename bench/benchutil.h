@@ -1,12 +1,11 @@
 #pragma once
 // What every benchmark program does: print a figure, let events run, take a median.
 
+#include "shared/eventwait.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <functional>
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <vector>
 
 namespace sonorel::bench {
@@ -16,11 +15,9 @@ inline void print(const char* name, double value, const char* unit) {
     std::fflush(stdout);
 }
 
+// Looks every millisecond, so a measured moment is not rounded up by the wait.
 inline void spinUntil(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    runEventsUntil(done, timeoutMs, 1);
 }
 
 inline double median(std::vector<double> v) {

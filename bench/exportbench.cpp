@@ -120,7 +120,7 @@ double saveSeconds(const QString& voice, Kind kind, const QString& text, const Q
     t.start();
     e.window.Command4_Click();
     // Generation 5 renders inside the click; the rest goes on on the window's timers.
-    platform::speech::runEventsUntil([&] { return e.saved() || !e.dialogs.messages.isEmpty(); },
+    runEventsUntil([&] { return e.saved() || !e.dialogs.messages.isEmpty(); },
                                      kSaveTimeoutMs);
     const double seconds = t.nsecsElapsed() / 1e9;
     for (const platform::MessageSpec& m : std::as_const(e.dialogs.messages))

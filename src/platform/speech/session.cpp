@@ -3,9 +3,6 @@
 #include "platform/speech/textchunker.h"
 
 #include <QDebug>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 
 namespace sonorel::platform::speech {
 
@@ -135,22 +132,6 @@ void SpeechSession::purge() {
 
 bool SpeechSession::waitUntilDone(int timeoutMs) {
     return runEventsUntil([this] { return !busy(); }, timeoutMs);
-}
-
-bool runEventsUntil(const std::function<bool()>& done, int timeoutMs) {
-    if (done())
-        return true;
-    QElapsedTimer clock;
-    clock.start();
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done() || (timeoutMs >= 0 && clock.elapsed() >= timeoutMs))
-            loop.quit();
-    });
-    poll.start(5);
-    loop.exec();
-    return done();
 }
 
 QString SpeechSession::outputName() const {

@@ -14,6 +14,7 @@
 
 #include "platform/speech/player.h"
 #include "platform/speech/synthesizer.h"
+#include "shared/eventwait.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -26,9 +27,6 @@
 #include <thread>
 
 namespace sonorel::platform::speech {
-
-// Runs the event loop until `done` holds or `timeoutMs` passed (-1: no limit).
-bool runEventsUntil(const std::function<bool()>& done, int timeoutMs);
 
 class SpeechSession final : public QObject, private PlayerListener {
     Q_OBJECT
