@@ -5,6 +5,7 @@
 #include "app/sorelmain.h"
 #include "export/mp3end.h"
 #include "platform/textfile.h"
+#include "platform/windowdrag.h"
 #include "shared/elapsed.h"
 
 #include <cmath>
@@ -206,6 +207,8 @@ void sorelmain::buildControls() {
     Frame1->resize(Frame1->sizeHint());
     for (QWidget* w : std::initializer_list<QWidget*>{Label8, Label10, Image1, Label13})
         w->installEventFilter(this);
+    // The bare surface, the panel and its labels drag the window.
+    platform::dragByBody(this, {Frame1, Label8, Label10, Image1, Label13});
 
     setMinimumSize(Frame1->width(), Frame1->height());
     resize(Frame1->width() + 40, pixels(8700));
@@ -248,22 +251,6 @@ void sorelmain::putAway() {
     showMinimized();
     if (tray && tray->isVisible())
         hide();
-}
-
-bool sorelmain::startDrag() {
-    if (!windowHandle())
-        return false;
-    windowHandle()->startSystemMove();
-    return true;
-}
-
-void sorelmain::mousePressEvent(QMouseEvent* event) {
-    // The bare surface around the text box and the panel drags the window too.
-    if (event->button() == Qt::LeftButton && startDrag()) {
-        event->accept();
-        return;
-    }
-    QWidget::mousePressEvent(event);
 }
 
 void sorelmain::mouseMoveEvent(QMouseEvent* event) {
@@ -346,13 +333,6 @@ void sorelmain::Check1_Click() {
 }
 
 bool sorelmain::eventFilter(QObject* watched, QEvent* event) {
-    const bool body = watched == Frame1 || watched == Label8 || watched == Label10 ||
-                      watched == Image1 || watched == Label13;
-    if (event->type() == QEvent::MouseButtonPress && body) {
-        auto* press = static_cast<QMouseEvent*>(event);
-        if (press->button() == Qt::LeftButton && startDrag())
-            return true;
-    }
     if (event->type() == QEvent::MouseButtonDblClick &&
         (watched == Label8 || watched == Label10 || watched == Image1)) {
         m_services.shell.open(watched == Image1 ? kReviewPage : kDownloadPage);

@@ -184,7 +184,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
@@ -192,7 +191,6 @@ private:
     void buildControls();
     void Form_Resize();
     void Check1_Click();
-    bool startDrag(); // the platform moves the window with the mouse
     int resizeGuard = 0;
     void showSpeakingFace();
     void showReadyFace();

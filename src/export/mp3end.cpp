@@ -1,12 +1,12 @@
 #include "export/mp3end.h"
 
+#include "platform/windowdrag.h"
+
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <QWindow>
 
 namespace sonorel::exporting {
 
@@ -48,8 +48,10 @@ mp3end::mp3end(FinishReport report, platform::ShellOpener& shell, QWidget* paren
     connect(Command2, &QPushButton::clicked, this, &mp3end::Command2_Click);
 
     // Labels take the presses otherwise; the drag works anywhere on the window.
+    QList<QWidget*> labels;
     for (QLabel* label : findChildren<QLabel*>())
-        label->installEventFilter(this);
+        labels << label;
+    platform::dragByBody(this, labels);
     setMinimumWidth(360);
 }
 
@@ -60,23 +62,6 @@ void mp3end::Command1_Click() {
 
 void mp3end::Command2_Click() {
     close();
-}
-
-void mp3end::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && windowHandle())
-        windowHandle()->startSystemMove();
-    QWidget::mousePressEvent(event);
-}
-
-bool mp3end::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonPress) {
-        auto* press = static_cast<QMouseEvent*>(event);
-        if (press->button() == Qt::LeftButton && windowHandle()) {
-            windowHandle()->startSystemMove();
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace sonorel::exporting

@@ -31,9 +31,6 @@ public:
     QPushButton *Command1 = nullptr, *Command2 = nullptr;
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     FinishReport m_report;
     platform::ShellOpener& m_shell;
