@@ -2,7 +2,8 @@
 // voice renders on the wave-output control's thread while timers watch the file
 // grow; a generation-5 voice renders while this handler waits with the window's
 // events running. An MP3 is made from a temporary WAV by the external encoder,
-// watched by its process id. Progress goes into the window's caption.
+// watched by its process id. Progress goes into the window's caption. A
+// recording writes only its own target, whatever is saved meanwhile.
 
 #include "app/sorelmain.h"
 #include "export/encoder.h"
@@ -32,7 +33,7 @@ void sorelmain::saveSpeech(bool mp3, const QString& path) {
     Program& p = m_program;
     if (m_recording) {
         // One recording at a time: the timers and temporary files are shared.
-        m_services.dialogs.message({"Sonorel is still saving speech to " + p.TargetFile +
+        m_services.dialogs.message({"Sonorel is still saving speech to " + p.RecTarget +
                                         ". Please wait until it has finished, then save again.",
                                     "Sonorel", MessageButtons::Ok, MessageIcon::Information, 1},
                                    this);
@@ -64,6 +65,7 @@ void sorelmain::saveSpeech(bool mp3, const QString& path) {
             this);
         return;
     }
+    p.RecTarget = p.TargetFile;
     sText = reading::withoutOuterSpaces(RichTextBox1->toPlainText());
     TextLen = exporting::estimateLength(sText);
 
@@ -100,7 +102,7 @@ void sorelmain::recordSapi4(bool mp3) {
     IRealTime = 2048;
     sName = voiceNameFromEntry(Combo1->currentText());
     EstimateWaveSize = exporting::estimateWaveSize(TextLen, Label5->text());
-    const QString output = mp3 ? m_program.TempWav : m_program.TargetFile;
+    const QString output = mp3 ? m_program.TempWav : m_program.RecTarget;
     m_recording = true;
     m_recordingGeneration = 4;
     Timer101->setInterval(kTick);
@@ -108,7 +110,7 @@ void sorelmain::recordSapi4(bool mp3) {
 }
 
 void sorelmain::Timer101_Timer() {
-    const QString written = TargetFileType == 3 ? m_program.TempWav : m_program.TargetFile;
+    const QString written = TargetFileType == 3 ? m_program.TempWav : m_program.RecTarget;
     if (platform::fileExists(written))
         RecFile = written;
     Timer101->setInterval(0);
@@ -156,7 +158,7 @@ void sorelmain::recordSapi5(bool mp3) {
     skipOnError("voice", [&] { WaveVoice1->setVoice(NewsVoice1->Voice()); });
     WaveVoice1->setVolume(NewsVoice1->Volume());
     WaveVoice1->setRate(NewsVoice1->Rate());
-    stream.Open(mp3 ? p.TempWav : p.TargetFile, platform::speech::SSFMCreateForWrite);
+    stream.Open(mp3 ? p.TempWav : p.RecTarget, platform::speech::SSFMCreateForWrite);
     WaveVoice1->setAudioOutputStream(&stream);
     if (voiceNameFromEntry(Combo1->currentText()) == "Microsoft Simplified Chinese")
         sText = reading::asciiDigits(sText);
@@ -235,10 +237,10 @@ void sorelmain::Timer2_Timer() {
         return;
     }
     platform::removeFile(p.TempWav);
-    if (const QString error = exporting::moveFile(p.TempMp3, p.TargetFile); !error.isEmpty()) {
+    if (const QString error = exporting::moveFile(p.TempMp3, p.RecTarget); !error.isEmpty()) {
         endRecording();
         setWindowTitle(Combo1->currentText());
-        m_services.dialogs.message({"Sonorel could not write " + p.TargetFile + ": " + error +
+        m_services.dialogs.message({"Sonorel could not write " + p.RecTarget + ": " + error +
                                         ".\nThe MP3 file is in " + p.TempMp3 +
                                         " until the next recording.",
                                     "Sonorel", MessageButtons::Ok, MessageIcon::Critical, 1},
@@ -275,7 +277,7 @@ void sorelmain::failRecording(const QString& why) {
     if (TargetFileType == 3)
         platform::removeFile(m_program.TempWav);
     m_services.dialogs.message(
-        {"Sonorel could not save the speech to " + m_program.TargetFile + ".\n" + why, "Sonorel",
+        {"Sonorel could not save the speech to " + m_program.RecTarget + ".\n" + why, "Sonorel",
          MessageButtons::Ok, MessageIcon::Critical, 1},
         this);
 }
@@ -284,7 +286,7 @@ void sorelmain::keepWaveInstead(const QString& why) {
     const Program& p = m_program;
     endRecording();
     setWindowTitle(Combo1->currentText());
-    const QString kept = exporting::keptWavPath(p.TargetFile);
+    const QString kept = exporting::keptWavPath(p.RecTarget);
     const QString moveError = exporting::moveFile(p.TempWav, kept);
     platform::removeFile(p.TempMp3);
     const QString where = moveError.isEmpty()
@@ -293,7 +295,7 @@ void sorelmain::keepWaveInstead(const QString& why) {
                                     " until the next recording (" + kept +
                                     " could not be written: " + moveError + ").";
     m_services.dialogs.message(
-        {"Sonorel could not make the MP3 file " + p.TargetFile + ".\n" + why + "\n\n" + where,
+        {"Sonorel could not make the MP3 file " + p.RecTarget + ".\n" + why + "\n\n" + where,
          "Sonorel", MessageButtons::Ok, MessageIcon::Exclamation, 1},
         this);
 }

@@ -283,3 +283,39 @@ TEST_F(ReaderTest, AFailedRenderingIsReportedNotCelebrated) {
         EXPECT_EQ(w->windowTitle(), voice);
     }
 }
+
+TEST_F(ReaderTest, TextSavedWhileARecordingRunsLeavesTheRecordingItsOwnTarget) {
+    ASSERT_TRUE(start());
+    ASSERT_TRUE(makeFakeEncoder(path()));
+    w->RichTextBox1->setPlainText(kSentences);
+    gen4.synth->delayPerCallMs = 100;
+    dialogs.answer(std::optional<FileChoice>(FileChoice{path("talk"), 3}));
+    w->Command4_Click();
+    ASSERT_TRUE(w->isRecording());
+
+    // The text goes to a file of its own while the voice renders.
+    dialogs.answer(std::optional<FileChoice>(FileChoice{path("notes"), 2}));
+    w->Command4_Click();
+    EXPECT_EQ(readWholeFile(path("notes.txt")), kSentences.toUtf8() + "\r\n");
+    ASSERT_TRUE(w->isRecording());
+    dialogs.answer(std::optional<FileChoice>(FileChoice{path("other"), 4}));
+    w->Command4_Click();
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages[0].text.contains("still saving speech to " + path("talk.mp3")))
+        << dialogs.messages[0].text.toStdString();
+
+    // The encoder (a double here) writes its MP3 and ends.
+    ASSERT_TRUE(spinUntil([&] { return !processes.started.isEmpty(); }, 15000));
+    const QByteArray mp3 = "ID3 the encoded speech";
+    ASSERT_TRUE(writeFileAtomically(program.TempMp3, mp3));
+    processes.finish(processes.started[0].pid);
+    ASSERT_TRUE(spinUntil([&] { return !w->isRecording(); }, 15000));
+
+    EXPECT_EQ(readWholeFile(path("talk.mp3")), mp3);
+    EXPECT_EQ(readWholeFile(path("notes.txt")), kSentences.toUtf8() + "\r\n");
+    EXPECT_FALSE(QFile::exists(program.TempWav));
+    EXPECT_FALSE(QFile::exists(program.TempMp3));
+    EXPECT_EQ(dialogs.messages.size(), 1);
+    ASSERT_TRUE(finishNotice(windows));
+    EXPECT_EQ(finishNotice(windows)->Label2->text(), path("talk.mp3"));
+}
