@@ -100,6 +100,7 @@ void sorelmain::createSpeechObjects() {
     connect(NewsVoice1, &SpVoice::EndStream, this, &sorelmain::engineEnded);
     connect(NewsVoice1, &SpVoice::Word, this, &sorelmain::NewsVoice1_Word);
     connect(Wavelin1, &platform::speech::Wavelin::WaveStop, this, &sorelmain::Wavelin1_WaveStop);
+    connect(WaveVoice1, &SpVoice::EndStream, this, &sorelmain::WaveVoice1_EndStream);
 }
 
 void sorelmain::createTimers() {
@@ -451,6 +452,7 @@ void sorelmain::closeEvent(QCloseEvent* event) {
         }
         return;
     }
+    skipOnError("stop the speech save", [&] { abandonRecording(); });
     skipOnError("stop the wave output", [&] {
         const auto last = m_services.registry.dword(platform::RegistryRoot::LocalMachine,
                                                     platform::speech::kWaveEndKey,
