@@ -5,6 +5,9 @@
 //                            the peak memory of each save
 //   exportbench save KIND PATH   one save (wav4, wav5 or mp3) in this fresh process;
 //                            prints its seconds and this process's peak memory in kB
+//   exportbench exit         how long ending the program takes while an MP3 save of
+//                            the text renders (both generations) and while its encoder
+//                            runs (also printed first by the whole run)
 
 #include "app/sorelmain.h"
 #include "app/systemservices.h"
@@ -119,7 +122,7 @@ double saveSeconds(const QString& voice, Kind kind, const QString& text, const Q
     QElapsedTimer t;
     t.start();
     e.window.Command4_Click();
-    // Generation 5 renders inside the click; the rest goes on on the window's timers.
+    // The click starts the save; the rest goes on on the window's events.
     runEventsUntil([&] { return e.saved() || !e.dialogs.messages.isEmpty(); },
                                      kSaveTimeoutMs);
     const double seconds = t.nsecsElapsed() / 1e9;
@@ -181,6 +184,45 @@ SaveRun saveInFreshProcess(const QString& kind, const QString& path) {
     return run;
 }
 
+// Milliseconds ExitAll takes during an MP3 save of `text`: while the voice renders
+// the WAV, and while the encoder makes the MP3. Its temporary files must be gone.
+void exitDuringSave(const QString& text) {
+    struct Stage {
+        const char* name;
+        QString voice;
+        bool encoder;
+    };
+    for (const Stage& stage : {Stage{"exit_during_render_ms_g4", kVoice4, false},
+                               Stage{"exit_during_render_ms_g5", kVoice5, false},
+                               Stage{"exit_during_encoder_ms_g5", kVoice5, true}}) {
+        Exporter e;
+        bool exited = false;
+        e.window.onExit = [&] { exited = true; };
+        e.useVoice(stage.voice);
+        // A twentieth of the text keeps the encoder busy for seconds.
+        e.window.RichTextBox1->setPlainText(stage.encoder ? text.left(5000) : text);
+        e.dialogs.saveAnswer = platform::FileChoice{e.dir.filePath("exit.mp3"), 3};
+        e.window.Command4_Click();
+        if (stage.encoder)
+            bench::spinUntil([&] { return e.window.pId || !e.window.isRecording(); },
+                             kSaveTimeoutMs);
+        else
+            bench::spinUntil([&] { return QFileInfo(e.program.TempWav).size() > (1 << 20); },
+                             kSaveTimeoutMs);
+        if (!e.window.isRecording() || (stage.encoder && !e.window.pId))
+            fail(QString(stage.name) + ": the save was not under way");
+        QElapsedTimer t;
+        t.start();
+        e.window.ExitAll();
+        const double ms = t.nsecsElapsed() / 1e6;
+        if (!exited || e.window.isRecording())
+            fail(QString(stage.name) + ": ExitAll left the save running");
+        if (QFileInfo::exists(e.program.TempWav) || QFileInfo::exists(e.program.TempMp3))
+            fail(QString(stage.name) + ": temporary files were left behind");
+        print(stage.name, ms, "ms");
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -208,6 +250,10 @@ int main(int argc, char* argv[]) {
         std::printf("%.6f %ld\n", seconds, peakRssKb());
         return 0;
     }
+
+    exitDuringSave(text);
+    if (app.arguments().value(1) == "exit")
+        return 0;
 
     QTemporaryDir dir;
     if (!dir.isValid())

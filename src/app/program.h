@@ -42,7 +42,8 @@ struct Program {
     QString RecVoice, RecRate, RecPitch; // voice list, rate and pitch labels at its start
     QDateTime RecStart;
     std::int64_t RecElapsed = 0; // seconds since RecStart, at the last progress tick
-    QString TargetFile;          // the file being written
+    QString TargetFile;          // the file the last save chose (text or sound)
+    QString RecTarget;           // the export's own target; a text save never changes it
     QString TempWav, TempMp3;    // intermediate files of an MP3, in the private temp folder
     std::uint32_t WaveEndValue = 0;
 };

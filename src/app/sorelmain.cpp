@@ -79,7 +79,7 @@ sorelmain::sorelmain(Services& services, Program& program, Windows& windows, QWi
     buildControls();
     // The finish notice of a speech export reads the values as they are when it opens.
     m_windows.registerWindow(WindowId::Mp3End, [&services, &program] {
-        return new exporting::mp3end({program.TargetFile,
+        return new exporting::mp3end({program.RecTarget,
                                       elapsedText(program.RecStart.secsTo(services.clock.now())),
                                       program.RecVoice, program.RecRate, program.RecPitch},
                                      services.shell);

@@ -104,6 +104,8 @@ public:
     void Timer102_Timer();    // until the encoder's MP3 exists
     void Timer2_Timer();      // MP3 progress and the encoder's end
     void Wavelin1_WaveStop(); // starts the encoder (once per recording)
+    // The generation-5 rendering's end: the WAV is complete (or failed).
+    void WaveVoice1_EndStream(int streamNumber, qint64 streamPosition);
     bool isRecording() const { return m_recording; }
     int TargetFileType = 0; // 3 MP3, 4 WAV
     QString sText;
@@ -248,10 +250,15 @@ private:
     void finishRecording();
     void failRecording(const QString& why);
     void keepWaveInstead(const QString& why);
+    // The program ends during an export: stop the rendering and the encoder and
+    // remove the temporary files.
+    void abandonRecording();
     bool m_recording = false;
     int m_recordingGeneration = 0;
     bool m_encoderAsked = false;
-    QString RecFile, Mp3File; // files whose sizes are watched; empty when none
+    QString RecFile, Mp3File;                    // files whose sizes are watched; empty when none
+    platform::speech::SpFileStream m_waveStream; // written by WaveVoice1 while it renders
+    int m_waveStreamNumber = 0;
 
     // reading
     void focusRule();

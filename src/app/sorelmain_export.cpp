@@ -1,8 +1,9 @@
 // Saving the reading box's text as speech in a WAV or MP3 file. A generation-4
 // voice renders on the wave-output control's thread while timers watch the file
-// grow; a generation-5 voice renders while this handler waits with the window's
-// events running. An MP3 is made from a temporary WAV by the external encoder,
-// watched by its process id. Progress goes into the window's caption.
+// grow; a generation-5 voice renders on the voice's own thread and its end
+// event carries the chain on. An MP3 is made from a temporary WAV by the
+// external encoder, watched by its process id. Progress goes into the window's
+// caption. A recording writes only its own target, whatever is saved meanwhile.
 
 #include "app/sorelmain.h"
 #include "export/encoder.h"
@@ -18,6 +19,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QThread>
 
 namespace sonorel::app {
 
@@ -25,14 +27,15 @@ using platform::MessageButtons;
 using platform::MessageIcon;
 
 namespace {
-constexpr int kTick = 500; // ms between progress checks
+constexpr int kTick = 500;       // ms between progress checks
+constexpr int kKillWaitMs = 500; // a killed encoder is gone long before this
 } // namespace
 
 void sorelmain::saveSpeech(bool mp3, const QString& path) {
     Program& p = m_program;
     if (m_recording) {
         // One recording at a time: the timers and temporary files are shared.
-        m_services.dialogs.message({"Sonorel is still saving speech to " + p.TargetFile +
+        m_services.dialogs.message({"Sonorel is still saving speech to " + p.RecTarget +
                                         ". Please wait until it has finished, then save again.",
                                     "Sonorel", MessageButtons::Ok, MessageIcon::Information, 1},
                                    this);
@@ -64,6 +67,7 @@ void sorelmain::saveSpeech(bool mp3, const QString& path) {
             this);
         return;
     }
+    p.RecTarget = p.TargetFile;
     sText = reading::withoutOuterSpaces(RichTextBox1->toPlainText());
     TextLen = exporting::estimateLength(sText);
 
@@ -100,7 +104,7 @@ void sorelmain::recordSapi4(bool mp3) {
     IRealTime = 2048;
     sName = voiceNameFromEntry(Combo1->currentText());
     EstimateWaveSize = exporting::estimateWaveSize(TextLen, Label5->text());
-    const QString output = mp3 ? m_program.TempWav : m_program.TargetFile;
+    const QString output = mp3 ? m_program.TempWav : m_program.RecTarget;
     m_recording = true;
     m_recordingGeneration = 4;
     Timer101->setInterval(kTick);
@@ -108,7 +112,7 @@ void sorelmain::recordSapi4(bool mp3) {
 }
 
 void sorelmain::Timer101_Timer() {
-    const QString written = TargetFileType == 3 ? m_program.TempWav : m_program.TargetFile;
+    const QString written = TargetFileType == 3 ? m_program.TempWav : m_program.RecTarget;
     if (platform::fileExists(written))
         RecFile = written;
     Timer101->setInterval(0);
@@ -152,30 +156,36 @@ void sorelmain::Timer1_Timer() {
 
 void sorelmain::recordSapi5(bool mp3) {
     Program& p = m_program;
-    platform::speech::SpFileStream stream;
     skipOnError("voice", [&] { WaveVoice1->setVoice(NewsVoice1->Voice()); });
     WaveVoice1->setVolume(NewsVoice1->Volume());
     WaveVoice1->setRate(NewsVoice1->Rate());
-    stream.Open(mp3 ? p.TempWav : p.TargetFile, platform::speech::SSFMCreateForWrite);
-    WaveVoice1->setAudioOutputStream(&stream);
+    m_waveStream.Open(mp3 ? p.TempWav : p.RecTarget, platform::speech::SSFMCreateForWrite);
+    WaveVoice1->setAudioOutputStream(&m_waveStream);
     if (voiceNameFromEntry(Combo1->currentText()) == "Microsoft Simplified Chinese")
         sText = reading::asciiDigits(sText);
     m_recording = true;
     m_recordingGeneration = 5;
-    // The window keeps repainting and answering while the voice renders.
-    WaveVoice1->Speak(sText, platform::speech::SVSFlagsAsync);
-    while (!WaveVoice1->WaitUntilDone(-1)) {
-    }
-    stream.Close();
+    // The voice renders on its own thread; the window answers meanwhile.
+    m_waveStreamNumber = WaveVoice1->Speak(sText, platform::speech::SVSFlagsAsync);
+    if (m_waveStreamNumber == 0) // nothing was queued, so no end will come
+        WaveVoice1_EndStream(0, 0);
+}
+
+void sorelmain::WaveVoice1_EndStream(int streamNumber, qint64) {
+    // The end of a rendering stopped at exit, or of an earlier one, is not ours.
+    if (!m_recording || m_recordingGeneration != 5 || streamNumber != m_waveStreamNumber)
+        return;
+    const Program& p = m_program;
+    m_waveStream.Close();
     WaveVoice1->setAudioOutputStream(nullptr);
     QString error = WaveVoice1->lastFileError();
-    if (error.isEmpty() && !platform::fileExists(stream.path()))
+    if (error.isEmpty() && !platform::fileExists(m_waveStream.path()))
         error = "The voice wrote no sound.";
     if (!error.isEmpty()) {
         failRecording(error);
         return;
     }
-    if (!mp3) {
+    if (TargetFileType != 3) {
         setWindowTitle(Combo1->currentText());
         finishRecording();
         return;
@@ -235,10 +245,10 @@ void sorelmain::Timer2_Timer() {
         return;
     }
     platform::removeFile(p.TempWav);
-    if (const QString error = exporting::moveFile(p.TempMp3, p.TargetFile); !error.isEmpty()) {
+    if (const QString error = exporting::moveFile(p.TempMp3, p.RecTarget); !error.isEmpty()) {
         endRecording();
         setWindowTitle(Combo1->currentText());
-        m_services.dialogs.message({"Sonorel could not write " + p.TargetFile + ": " + error +
+        m_services.dialogs.message({"Sonorel could not write " + p.RecTarget + ": " + error +
                                         ".\nThe MP3 file is in " + p.TempMp3 +
                                         " until the next recording.",
                                     "Sonorel", MessageButtons::Ok, MessageIcon::Critical, 1},
@@ -275,7 +285,7 @@ void sorelmain::failRecording(const QString& why) {
     if (TargetFileType == 3)
         platform::removeFile(m_program.TempWav);
     m_services.dialogs.message(
-        {"Sonorel could not save the speech to " + m_program.TargetFile + ".\n" + why, "Sonorel",
+        {"Sonorel could not save the speech to " + m_program.RecTarget + ".\n" + why, "Sonorel",
          MessageButtons::Ok, MessageIcon::Critical, 1},
         this);
 }
@@ -284,7 +294,7 @@ void sorelmain::keepWaveInstead(const QString& why) {
     const Program& p = m_program;
     endRecording();
     setWindowTitle(Combo1->currentText());
-    const QString kept = exporting::keptWavPath(p.TargetFile);
+    const QString kept = exporting::keptWavPath(p.RecTarget);
     const QString moveError = exporting::moveFile(p.TempWav, kept);
     platform::removeFile(p.TempMp3);
     const QString where = moveError.isEmpty()
@@ -293,9 +303,35 @@ void sorelmain::keepWaveInstead(const QString& why) {
                                     " until the next recording (" + kept +
                                     " could not be written: " + moveError + ").";
     m_services.dialogs.message(
-        {"Sonorel could not make the MP3 file " + p.TargetFile + ".\n" + why + "\n\n" + where,
+        {"Sonorel could not make the MP3 file " + p.RecTarget + ".\n" + why + "\n\n" + where,
          "Sonorel", MessageButtons::Ok, MessageIcon::Exclamation, 1},
         this);
+}
+
+void sorelmain::abandonRecording() {
+    if (!m_recording)
+        return;
+    const Program& p = m_program;
+    // Each stop waits for its rendering thread, which looks at its cancel flag
+    // between pieces of audio; their late end events find no recording.
+    if (m_recordingGeneration == 5) {
+        WaveVoice1->Speak({}, platform::speech::SVSFPurgeBeforeSpeak);
+        m_waveStream.Close();
+        WaveVoice1->setAudioOutputStream(nullptr);
+    } else {
+        Wavelin1->StopRecording();
+    }
+    if (pId && m_services.processes.terminate(*pId)) {
+        // Gone for good before its files are removed, so it creates none after.
+        for (int waited = 0; waited < kKillWaitMs && m_services.processes.isAlive(*pId);
+             waited += 5)
+            QThread::msleep(5);
+    }
+    endRecording();
+    if (TargetFileType == 3) {
+        platform::removeFile(p.TempWav);
+        platform::removeFile(p.TempMp3);
+    }
 }
 
 } // namespace sonorel::app

@@ -102,6 +102,7 @@ void sorelmain::createSpeechObjects() {
     connect(NewsVoice1, &SpVoice::EndStream, this, &sorelmain::engineEnded);
     connect(NewsVoice1, &SpVoice::Word, this, &sorelmain::NewsVoice1_Word);
     connect(Wavelin1, &platform::speech::Wavelin::WaveStop, this, &sorelmain::Wavelin1_WaveStop);
+    connect(WaveVoice1, &SpVoice::EndStream, this, &sorelmain::WaveVoice1_EndStream);
 }
 
 void sorelmain::createTimers() {
@@ -448,6 +449,7 @@ void sorelmain::closeEvent(QCloseEvent* event) {
         putAway();
         return;
     }
+    skipOnError("stop the speech save", [&] { abandonRecording(); });
     skipOnError("stop the wave output", [&] {
         const auto last = m_services.registry.dword(platform::RegistryRoot::LocalMachine,
                                                     platform::speech::kWaveEndKey,

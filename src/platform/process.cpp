@@ -69,6 +69,13 @@ bool LinuxProcessLauncher::isAlive(qint64 pid) const {
     return state != 'Z' && state != 'X' && state != 'x';
 }
 
+bool LinuxProcessLauncher::terminate(qint64 pid) {
+    // Asked first, so an ended process whose id was handed on is left alone.
+    if (!isAlive(pid))
+        return false;
+    return ::kill(pid_t(pid), SIGKILL) == 0;
+}
+
 QString findHelperProgram(const QString& name, const QString& programFolder) {
     if (!programFolder.isEmpty()) {
         const QString beside = programFolder + u'/' + name;

@@ -1,7 +1,7 @@
 #pragma once
 // Starting other programs (the MP3 encoder, the reader from the voice chooser,
-// an installer) with argument lists, never one shell string, and telling later
-// whether a started process still runs.
+// an installer) with argument lists, never one shell string, telling later
+// whether a started process still runs, and ending one that must not finish.
 
 #include <optional>
 #include <QString>
@@ -21,6 +21,9 @@ public:
                                         WindowMode mode) = 0;
     // True while the process exists and has not ended (a zombie has ended).
     virtual bool isAlive(qint64 pid) const = 0;
+    // Ends a started process at once, without asking it. False when it was not
+    // running.
+    virtual bool terminate(qint64 pid) = 0;
 };
 
 class LinuxProcessLauncher final : public ProcessLauncher {
@@ -28,6 +31,7 @@ public:
     std::optional<qint64> start(const QString& program, const QStringList& arguments,
                                 WindowMode mode) override;
     bool isAlive(qint64 pid) const override;
+    bool terminate(qint64 pid) override;
 };
 
 // A helper program: the copy beside `programFolder` when there is one, else the

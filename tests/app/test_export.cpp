@@ -5,6 +5,7 @@
 
 #include "export/mp3end.h"
 #include "readerfixture.h"
+#include "shared/linkcommand.h"
 #include "support/wavefile.h"
 
 #include <QComboBox>
@@ -204,29 +205,115 @@ TEST_F(ReaderTest, Generation5RendersWhileTheWindowKeepsAnsweringAndRefusesASeco
     pick("English (TTS5.0)");
     w->RichTextBox1->setPlainText(kSentences);
     gen5.synth->delayPerCallMs = 40;
-    int ticks = 0;
-    QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        if (++ticks == 1) { // the user tries a second save meanwhile
-            dialogs.answer(std::optional<FileChoice>(FileChoice{path("second"), 4}));
-            w->Command4_Click();
-        }
-    });
-    ticker.start(10);
     dialogs.answer(std::optional<FileChoice>(FileChoice{path("speech"), 4}));
-    w->Command4_Click(); // returns when the file is written
-    ticker.stop();
-    EXPECT_GT(ticks, 3) << "events ran while the voice rendered";
+    w->Command4_Click();
+    // The handler does not wait for the voice; its end comes back as an event.
+    ASSERT_TRUE(w->isRecording()) << "the save held the handler until the file was written";
+    EXPECT_EQ(w->windowTitle(), "English (TTS5.0) Waiting   REC Engine: English (TTS5.0)");
+    dialogs.answer(std::optional<FileChoice>(FileChoice{path("second"), 4}));
+    w->Command4_Click();
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_TRUE(dialogs.messages[0].text.contains("still saving speech to " + path("speech.wav")));
+    // A link command meanwhile reads other words aloud; the save keeps its own text.
+    w->LinkExecute(kLinkToken + "_1Other words");
+    EXPECT_EQ(w->PlayStatus, 1);
+    ASSERT_TRUE(spinUntil([&] { return !w->isRecording(); }, 15000));
+
     EXPECT_FALSE(QFile::exists(path("second.wav")));
-    EXPECT_EQ(readWave(path("speech.wav")).rate, ScriptedSynthesizer::kRate);
-    EXPECT_GT(readWave(path("speech.wav")).frames, kSentences.size() * 40);
+    const WaveStats wave = readWave(path("speech.wav"));
+    EXPECT_EQ(wave.rate, ScriptedSynthesizer::kRate);
+    const int letters = QString(kSentences).remove(' ').size();
+    const int words = int(kSentences.split(' ').size());
+    EXPECT_EQ(wave.frames,
+              letters * ScriptedSynthesizer::kSamplesPerChar + words * ScriptedSynthesizer::kGap);
     EXPECT_EQ(program.win.SaveExt, ".wav");
     EXPECT_EQ(w->windowTitle(), "English (TTS5.0)");
-    EXPECT_FALSE(w->isRecording());
+    EXPECT_EQ(dialogs.messages.size(), 1);
     ASSERT_TRUE(finishNotice(windows));
+    EXPECT_EQ(finishNotice(windows)->Label2->text(), path("speech.wav"));
     EXPECT_EQ(finishNotice(windows)->Label6->text(), "English (TTS5.0)");
+}
+
+TEST_F(ReaderTest, ExitDuringASaveStopsItAtOnceAndLeavesNoTemporaryFiles) {
+    const QString longText = kSentences.repeated(60);
+    for (const QString voice : {"Mary (TTS4.0)", "English (TTS5.0)"}) {
+        // The WAV stage of an MP3: the rendering stops and its temporary WAV goes.
+        ASSERT_TRUE(start());
+        exited = false;
+        pick(voice);
+        w->RichTextBox1->setPlainText(longText);
+        gen4.synth->delayPerCallMs = 200;
+        gen5.synth->delayPerCallMs = 200;
+        dialogs.answer(std::optional<FileChoice>(FileChoice{path("book"), 3}));
+        w->Command4_Click();
+        ASSERT_TRUE(w->isRecording()) << voice.toStdString();
+        w->ExitAll();
+        EXPECT_TRUE(exited) << voice.toStdString();
+        EXPECT_FALSE(w->isRecording());
+        EXPECT_FALSE(QFile::exists(program.TempWav)) << voice.toStdString();
+        // The rendering has stopped; its late end starts nothing.
+        spinFor(300);
+        EXPECT_FALSE(w->Wavelin1->isRecording()) << voice.toStdString();
+        EXPECT_TRUE(w->WaveVoice1->WaitUntilDone(0)) << voice.toStdString();
+        EXPECT_TRUE(processes.started.isEmpty()) << voice.toStdString();
+        EXPECT_FALSE(QFile::exists(program.TempWav)) << voice.toStdString();
+        EXPECT_FALSE(QFile::exists(path("book.mp3")));
+        EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages[0].text.toStdString();
+        EXPECT_FALSE(windows.isOpen(app::WindowId::Mp3End));
+
+        // A WAV written straight to its target keeps what was rendered, and no more.
+        ASSERT_TRUE(start());
+        pick(voice);
+        w->RichTextBox1->setPlainText(longText);
+        dialogs.answer(std::optional<FileChoice>(FileChoice{path("direct"), 4}));
+        w->Command4_Click();
+        ASSERT_TRUE(spinUntil([&] { return readWave(path("direct.wav")).frames > 0; }, 15000));
+        w->ExitAll();
+        const std::int64_t kept = readWave(path("direct.wav")).frames;
+        spinFor(300);
+        EXPECT_EQ(readWave(path("direct.wav")).frames, kept) << voice.toStdString();
+        const int letters = QString(longText).remove(' ').size();
+        const int words = int(longText.split(' ', Qt::SkipEmptyParts).size());
+        EXPECT_LT(kept, letters * ScriptedSynthesizer::kSamplesPerChar +
+                            words * ScriptedSynthesizer::kGap)
+            << voice.toStdString();
+        EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages[0].text.toStdString();
+        EXPECT_FALSE(windows.isOpen(app::WindowId::Mp3End));
+        ASSERT_TRUE(QFile::remove(path("direct.wav")));
+    }
+    gen4.synth->delayPerCallMs = 0;
+    gen5.synth->delayPerCallMs = 0;
+
+    // The encoder's stage: the encoder is ended, both temporary files go.
+    ASSERT_TRUE(start());
+    exited = false;
+    ASSERT_TRUE(makeFakeEncoder(path()));
+    pick("English (TTS5.0)");
+    w->RichTextBox1->setPlainText(kSentences);
+    dialogs.answer(std::optional<FileChoice>(FileChoice{path("book"), 3}));
+    w->Command4_Click();
+    ASSERT_TRUE(spinUntil([&] { return !processes.started.isEmpty(); }, 15000));
+    const qint64 pid = processes.started[0].pid;
+    ASSERT_TRUE(writeFileAtomically(program.TempMp3, "ID3 half an MP3"));
+    w->ExitAll();
+    EXPECT_TRUE(exited);
+    EXPECT_EQ(processes.terminated, QList<qint64>{pid});
+    EXPECT_FALSE(processes.isAlive(pid));
+    EXPECT_FALSE(QFile::exists(program.TempWav));
+    EXPECT_FALSE(QFile::exists(program.TempMp3));
+    EXPECT_FALSE(QFile::exists(path("book.mp3")));
+    EXPECT_FALSE(w->isRecording());
+
+    // The next run saves as before.
+    ASSERT_TRUE(start());
+    pick("English (TTS5.0)");
+    w->RichTextBox1->setPlainText(kSentences);
+    dialogs.answer(std::optional<FileChoice>(FileChoice{path("again"), 4}));
+    w->Command4_Click();
+    ASSERT_TRUE(spinUntil([&] { return !w->isRecording(); }, 15000));
+    EXPECT_GT(readWave(path("again.wav")).frames, 0);
+    EXPECT_TRUE(finishNotice(windows));
+    EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
 TEST_F(ReaderTest, EncoderFailuresKeepTheSpeechAsWav) {
@@ -234,10 +321,11 @@ TEST_F(ReaderTest, EncoderFailuresKeepTheSpeechAsWav) {
     pick("English (TTS5.0)");
     w->RichTextBox1->setPlainText(kSentences);
     {
-        // No encoder anywhere: said at once, the WAV kept beside the target.
+        // No encoder anywhere: said once the WAV is made, which is kept beside the target.
         ScopedEnv noSearchPath("PATH", "/nonexistent-sonorel");
         dialogs.answer(std::optional<FileChoice>(FileChoice{path("book"), 3}));
         w->Command4_Click();
+        ASSERT_TRUE(spinUntil([&] { return !w->isRecording(); }, 15000));
     }
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_TRUE(dialogs.messages[0].text.contains("\"lame\""));
@@ -253,6 +341,7 @@ TEST_F(ReaderTest, EncoderFailuresKeepTheSpeechAsWav) {
     ASSERT_TRUE(makeFakeEncoder(path()));
     dialogs.answer(std::optional<FileChoice>(FileChoice{path("book"), 3}));
     w->Command4_Click();
+    ASSERT_TRUE(spinUntil([&] { return !processes.started.isEmpty(); }, 15000));
     ASSERT_EQ(processes.started.size(), 1);
     EXPECT_EQ(w->Timer102->interval(), 500);
     w->Timer102_Timer();
@@ -282,4 +371,40 @@ TEST_F(ReaderTest, AFailedRenderingIsReportedNotCelebrated) {
         EXPECT_FALSE(windows.isOpen(app::WindowId::Mp3End));
         EXPECT_EQ(w->windowTitle(), voice);
     }
+}
+
+TEST_F(ReaderTest, TextSavedWhileARecordingRunsLeavesTheRecordingItsOwnTarget) {
+    ASSERT_TRUE(start());
+    ASSERT_TRUE(makeFakeEncoder(path()));
+    w->RichTextBox1->setPlainText(kSentences);
+    gen4.synth->delayPerCallMs = 100;
+    dialogs.answer(std::optional<FileChoice>(FileChoice{path("talk"), 3}));
+    w->Command4_Click();
+    ASSERT_TRUE(w->isRecording());
+
+    // The text goes to a file of its own while the voice renders.
+    dialogs.answer(std::optional<FileChoice>(FileChoice{path("notes"), 2}));
+    w->Command4_Click();
+    EXPECT_EQ(readWholeFile(path("notes.txt")), kSentences.toUtf8() + "\r\n");
+    ASSERT_TRUE(w->isRecording());
+    dialogs.answer(std::optional<FileChoice>(FileChoice{path("other"), 4}));
+    w->Command4_Click();
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages[0].text.contains("still saving speech to " + path("talk.mp3")))
+        << dialogs.messages[0].text.toStdString();
+
+    // The encoder (a double here) writes its MP3 and ends.
+    ASSERT_TRUE(spinUntil([&] { return !processes.started.isEmpty(); }, 15000));
+    const QByteArray mp3 = "ID3 the encoded speech";
+    ASSERT_TRUE(writeFileAtomically(program.TempMp3, mp3));
+    processes.finish(processes.started[0].pid);
+    ASSERT_TRUE(spinUntil([&] { return !w->isRecording(); }, 15000));
+
+    EXPECT_EQ(readWholeFile(path("talk.mp3")), mp3);
+    EXPECT_EQ(readWholeFile(path("notes.txt")), kSentences.toUtf8() + "\r\n");
+    EXPECT_FALSE(QFile::exists(program.TempWav));
+    EXPECT_FALSE(QFile::exists(program.TempMp3));
+    EXPECT_EQ(dialogs.messages.size(), 1);
+    ASSERT_TRUE(finishNotice(windows));
+    EXPECT_EQ(finishNotice(windows)->Label2->text(), path("talk.mp3"));
 }

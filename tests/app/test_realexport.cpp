@@ -49,3 +49,49 @@ TEST(RealExport, BothFamiliesSaveWavAndMp3ThroughTheRealEncoder) {
         }
     }
 }
+
+TEST(RealExport, ExitDuringASaveEndsAtOnceWithoutTemporaryFiles) {
+    const QString sentence = "Sonorel reads this sentence aloud into a file, once more. ";
+    struct Stage {
+        const char* name;
+        int sentences;
+        bool waitForEncoder;
+    };
+    // The espeak-ng rendering of a long text, then the real encoder on a shorter one.
+    for (const Stage& stage : {Stage{"rendering", 2000, false}, Stage{"encoder", 150, true}}) {
+        RealWindow real;
+        app::sorelmain& w = real.w;
+        ASSERT_TRUE(real.loaded);
+        bool exited = false;
+        w.onExit = [&] { exited = true; };
+        real.pick("English (America) (TTS5.0)");
+        w.RichTextBox1->setPlainText(sentence.repeated(stage.sentences));
+        real.dialogs.answer(std::optional<platform::FileChoice>(
+            platform::FileChoice{real.dir.filePath("book"), 3}));
+        w.Command4_Click();
+        ASSERT_TRUE(w.isRecording()) << stage.name;
+        const QString tmp = real.dir.filePath("tmp");
+        std::optional<qint64> encoder;
+        if (stage.waitForEncoder) {
+            ASSERT_TRUE(spinUntil([&] { return w.pId.has_value(); }, 120000));
+            encoder = *w.pId;
+            ASSERT_TRUE(real.processes.isAlive(*encoder)) << "the encoder is still at work";
+        } else {
+            ASSERT_TRUE(
+                spinUntil([&] { return QFileInfo(real.program.TempWav).size() > 100000; }, 60000));
+        }
+        w.ExitAll();
+        EXPECT_TRUE(exited) << stage.name;
+        EXPECT_FALSE(w.isRecording()) << stage.name;
+        if (encoder) {
+            EXPECT_FALSE(real.processes.isAlive(*encoder)) << "the encoder was ended";
+        }
+        EXPECT_TRUE(QDir(tmp).isEmpty()) << stage.name;
+        // Nothing of the stopped save comes back later.
+        spinFor(500);
+        EXPECT_TRUE(QDir(tmp).isEmpty()) << stage.name;
+        EXPECT_FALSE(QFile::exists(real.dir.filePath("book.mp3"))) << stage.name;
+        EXPECT_TRUE(real.dialogs.messages.isEmpty()) << stage.name;
+        EXPECT_FALSE(real.windows.isOpen(app::WindowId::Mp3End)) << stage.name;
+    }
+}

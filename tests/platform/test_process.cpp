@@ -48,6 +48,20 @@ TEST_F(LinuxProcessLauncherTest, StartedProgramIsAliveUntilItEnds) {
     EXPECT_TRUE(endsWithin(launcher, *pid, 3'000));
 }
 
+TEST_F(LinuxProcessLauncherTest, TerminateEndsARunningProgramOnly) {
+    LinuxProcessLauncher launcher;
+    // A program that ignores the polite signal still ends.
+    const auto pid =
+        launcher.start("/bin/sh", {"-c", "trap '' TERM; exec sleep 30"}, WindowMode::Hidden);
+    ASSERT_TRUE(pid);
+    ASSERT_TRUE(launcher.isAlive(*pid));
+    EXPECT_TRUE(launcher.terminate(*pid));
+    EXPECT_TRUE(endsWithin(launcher, *pid, 3'000));
+    EXPECT_FALSE(launcher.terminate(*pid)) << "it has ended already";
+    EXPECT_FALSE(launcher.terminate(0));
+    EXPECT_FALSE(launcher.terminate(-1));
+}
+
 TEST_F(LinuxProcessLauncherTest, ZombieAndImpossibleIdsAreNotAlive) {
     LinuxProcessLauncher launcher;
     EXPECT_TRUE(launcher.isAlive(::getpid()));

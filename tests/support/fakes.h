@@ -91,7 +91,12 @@ public:
     std::optional<qint64> start(const QString& program, const QStringList& arguments,
                                 platform::WindowMode mode) override;
     bool isAlive(qint64 pid) const override { return m_alive.contains(pid); }
+    bool terminate(qint64 pid) override {
+        terminated << pid;
+        return m_alive.remove(pid);
+    }
     void finish(qint64 pid) { m_alive.remove(pid); }
+    QList<qint64> terminated; // every terminate() asked, in order
 
 private:
     qint64 m_nextPid = 1000;
