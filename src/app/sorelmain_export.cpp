@@ -161,8 +161,7 @@ void sorelmain::recordSapi5(bool mp3) {
     WaveVoice1->setRate(NewsVoice1->Rate());
     m_waveStream.Open(mp3 ? p.TempWav : p.RecTarget, platform::speech::SSFMCreateForWrite);
     WaveVoice1->setAudioOutputStream(&m_waveStream);
-    if (voiceNameFromEntry(Combo1->currentText()) == "Microsoft Simplified Chinese")
-        sText = reading::asciiDigits(sText);
+    sText = reading::textForVoice(voiceNameFromEntry(Combo1->currentText()), sText);
     m_recording = true;
     m_recordingGeneration = 5;
     // The voice renders on its own thread; the window answers meanwhile.
