@@ -4,6 +4,7 @@
 // sound output. Everything here may be called from any thread.
 
 #include "platform/speech/audiosink.h"
+#include "platform/speech/synthesizer.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -16,11 +17,9 @@
 
 namespace sonorel::platform::speech {
 
-struct PlayMark {
-    int position = 0; // UTF-16 index in the stream's text
-    int length = 0;
-    std::int64_t sample = 0; // within the item's samples
-};
+// A word of a played item: its UTF-16 index in the stream's text, and its first
+// sample within the item's samples.
+using PlayMark = WordMark;
 
 struct PlayItem {
     enum class Kind { StreamStart, Audio, StreamEnd };

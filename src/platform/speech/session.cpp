@@ -6,29 +6,6 @@
 
 namespace sonorel::platform::speech {
 
-namespace {
-// Collects one chunk's synthesis.
-class Collector final : public ChunkOutput {
-public:
-    Collector(std::function<bool()> cancelled, int textOffset)
-        : m_cancelled(std::move(cancelled)), m_offset(textOffset) {}
-    bool audio(const std::int16_t* samples, std::size_t count) override {
-        if (m_cancelled())
-            return false;
-        item.samples.insert(item.samples.end(), samples, samples + count);
-        return true;
-    }
-    void word(const WordMark& w) override {
-        item.marks.push_back({w.position + m_offset, w.length, w.sample});
-    }
-    PlayItem item;
-
-private:
-    std::function<bool()> m_cancelled;
-    int m_offset;
-};
-} // namespace
-
 SpeechSession::SpeechSession(SinkFactory sinks, QObject* parent)
     : QObject(parent), m_sinks(std::move(sinks)) {}
 
@@ -205,7 +182,7 @@ void SpeechSession::render(const Job& job) {
     TextChunker chunker(job.text);
     while (const auto chunk = chunker.next()) {
         m_player->waitForRoom(lookahead, [&] { return cancelled(job); });
-        Collector out([&] { return cancelled(job); }, chunk->start);
+        ChunkCollector out([&] { return cancelled(job); }, chunk->start);
         try {
             if (!job.synth->synthesize(QStringView(job.text).mid(chunk->start, chunk->length),
                                        settings(), out))
@@ -215,10 +192,13 @@ void SpeechSession::render(const Job& job) {
             qWarning().noquote() << "speech: engine failed:" << e.what();
             break;
         }
-        out.item.kind = PlayItem::Kind::Audio;
-        out.item.stream = job.stream;
-        out.item.sampleRate = job.synth->sampleRate();
-        if (!pushIfCurrent(job, std::move(out.item)))
+        PlayItem item;
+        item.kind = PlayItem::Kind::Audio;
+        item.stream = job.stream;
+        item.sampleRate = job.synth->sampleRate();
+        item.samples = std::move(out.samples);
+        item.marks = std::move(out.words);
+        if (!pushIfCurrent(job, std::move(item)))
             return;
     }
     PlayItem end;

@@ -4,11 +4,13 @@
 // shared by both families and lives in the speech session.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <QList>
 #include <QString>
 #include <QStringView>
 #include <stdexcept>
+#include <vector>
 
 namespace sonorel::platform::speech {
 
@@ -46,6 +48,31 @@ public:
     virtual bool audio(const std::int16_t* samples, std::size_t count) = 0;
     // A word, reported no later than the audio that contains its first sample.
     virtual void word(const WordMark& word) = 0;
+};
+
+// Collects what one chunk of a longer text makes: its samples, and its words with
+// their positions moved to the whole text's. Stops the synthesizer once
+// `cancelled` says so.
+class ChunkCollector final : public ChunkOutput {
+public:
+    ChunkCollector(std::function<bool()> cancelled, int textOffset)
+        : m_cancelled(std::move(cancelled)), m_offset(textOffset) {}
+    bool audio(const std::int16_t* data, std::size_t count) override {
+        if (m_cancelled())
+            return false;
+        samples.insert(samples.end(), data, data + count);
+        return true;
+    }
+    void word(const WordMark& w) override {
+        words.push_back({w.position + m_offset, w.length, w.sample});
+    }
+
+    std::vector<std::int16_t> samples;
+    std::vector<WordMark> words;
+
+private:
+    std::function<bool()> m_cancelled;
+    int m_offset;
 };
 
 // Engine units of one voice: speed and pitch have a real range.

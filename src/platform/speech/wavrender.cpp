@@ -26,26 +26,6 @@ struct Rendered {
     QString error;
 };
 
-class Collect final : public ChunkOutput {
-public:
-    Collect(Rendered& r, int offset, const std::atomic<bool>& cancel)
-        : m_r(r), m_offset(offset), m_cancel(cancel) {}
-    bool audio(const std::int16_t* s, std::size_t n) override {
-        if (m_cancel)
-            return false;
-        m_r.samples.insert(m_r.samples.end(), s, s + n);
-        return true;
-    }
-    void word(const WordMark& w) override {
-        m_r.words.push_back({w.position + m_offset, w.length, w.sample});
-    }
-
-private:
-    Rendered& m_r;
-    int m_offset;
-    const std::atomic<bool>& m_cancel;
-};
-
 } // namespace
 
 RenderResult renderToWav(const RenderRequest& request, const std::atomic<bool>& cancel,
@@ -99,7 +79,7 @@ RenderResult renderToWav(const RenderRequest& request, const std::atomic<bool>& 
             }
             Rendered r;
             const TextChunk& c = chunks[index];
-            Collect out(r, c.start, cancel);
+            ChunkCollector out([&cancel] { return cancel.load(); }, c.start);
             try {
                 r.ok = request.synth->synthesize(QStringView(request.text).mid(c.start, c.length),
                                                  request.settings, out);
@@ -107,6 +87,8 @@ RenderResult renderToWav(const RenderRequest& request, const std::atomic<bool>& 
                 r.ok = false;
                 r.error = QString::fromStdString(e.what());
             }
+            r.samples = std::move(out.samples);
+            r.words = std::move(out.words);
             {
                 std::lock_guard lock(mutex);
                 done.emplace(index, std::move(r));
