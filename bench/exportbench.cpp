@@ -82,9 +82,16 @@ struct Exporter {
     Exporter()
         : system(dir.path(), dir.filePath("registry.json"),
                  platform::speech::makeSinkFactory(platform::speech::AudioMode::Silent, "bench")),
-          services{system.folder,    system.registry,      dialogs,     system.clock,
-                   system.processes, system.shell,         system.temp, system.gen4,
-                   system.gen5,      system.services.sinks},
+          services{.folder = system.folder,
+                   .registry = system.registry,
+                   .dialogs = dialogs,
+                   .clock = system.clock,
+                   .processes = system.processes,
+                   .shell = system.shell,
+                   .temp = system.temp,
+                   .gen4 = system.gen4,
+                   .gen5 = system.gen5,
+                   .sinks = system.services.sinks},
           window(services, program, windows) {
         window.Form_Load({});
     }
@@ -123,8 +130,7 @@ double saveSeconds(const QString& voice, Kind kind, const QString& text, const Q
     t.start();
     e.window.Command4_Click();
     // The click starts the save; the rest goes on on the window's events.
-    runEventsUntil([&] { return e.saved() || !e.dialogs.messages.isEmpty(); },
-                                     kSaveTimeoutMs);
+    runEventsUntil([&] { return e.saved() || !e.dialogs.messages.isEmpty(); }, kSaveTimeoutMs);
     const double seconds = t.nsecsElapsed() / 1e9;
     for (const platform::MessageSpec& m : std::as_const(e.dialogs.messages))
         fail("saving " + path + " with " + voice + " showed a message: " + m.text);

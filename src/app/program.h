@@ -34,9 +34,12 @@ struct Program {
     bool ExitRequested = false;
     QString StartMode;
     QDateTime StartTime; // when loading finished
-    QString StartStamp;  // hour then minute of StartTime, no leading zeros
+    // Read by the talking clock (to come): its start stamp, hour then minute of
+    // StartTime without leading zeros, and the base of its interval alarms.
+    QString StartStamp;
     QDateTime IntervalBase;
-    QPoint MenuAnchor; // where the tray icon was right-clicked
+    // Where the tray icon was right-clicked; read by the quick menu (to come).
+    QPoint MenuAnchor;
 
     // The speech export that runs, or ran last.
     QString RecVoice, RecRate, RecPitch; // voice list, rate and pitch labels at its start

@@ -3,7 +3,7 @@
 // faces of the Speak/Pause button.
 
 #include "app/sorelmain.h"
-#include "export/mp3end.h"
+#include "app/windowlist.h"
 #include "platform/textfile.h"
 #include "platform/windowdrag.h"
 #include "shared/elapsed.h"
@@ -77,13 +77,7 @@ sorelmain::sorelmain(Services& services, Program& program, Windows& windows, QWi
     setWindowTitle("Sonorel");
     setWindowIcon(QIcon(m_services.folder.shippedFile("sonorel.png")));
     buildControls();
-    // The finish notice of a speech export reads the values as they are when it opens.
-    m_windows.registerWindow(WindowId::Mp3End, [&services, &program] {
-        return new exporting::mp3end({program.RecTarget,
-                                      elapsedText(program.RecStart.secsTo(services.clock.now())),
-                                      program.RecVoice, program.RecRate, program.RecPitch},
-                                     services.shell);
-    });
+    registerWindows(m_windows, {services, program, *this});
 }
 
 sorelmain::~sorelmain() = default;
@@ -342,7 +336,7 @@ bool sorelmain::eventFilter(QObject* watched, QEvent* event) {
         initButton();
     if (event->type() == QEvent::MouseButtonPress && watched == RichTextBox1->viewport()) {
         auto* press = static_cast<QMouseEvent*>(event);
-        if (press->button() == Qt::LeftButton && TextLength > 0 && PlayStatus == 3) {
+        if (press->button() == Qt::LeftButton && TextLength > 0 && PlayStatus == reading::Idle) {
             // After the box has placed the caret.
             QMetaObject::invokeMethod(
                 this,

@@ -9,11 +9,13 @@
 // WAV or MP3).
 
 #include "app/program.h"
+#include "app/reader.h"
 #include "app/services.h"
 #include "app/windows.h"
 #include "platform/speech/sapi4.h"
 #include "platform/speech/sapi5.h"
 #include "platform/speech/wavelin.h"
+#include "reading/readingrules.h"
 #include "shared/vbtimer.h"
 
 #include <functional>
@@ -43,7 +45,7 @@ private:
     QString m_text;
 };
 
-class sorelmain final : public QWidget {
+class sorelmain final : public QWidget, public Reader {
     Q_OBJECT
 public:
     sorelmain(Services& services, Program& program, Windows& windows, QWidget* parent = nullptr);
@@ -59,6 +61,16 @@ public:
     void ExitAll();
     // Called by whoever ends the program (the quit of the event loop).
     std::function<void()> onExit;
+
+    // --- what other windows may ask (Reader)
+    void readText(const QString& text) override;
+    void speakPause() override { Command5_Click(); }
+    void stop() override { Command6_Click(); }
+    QString voiceEntry() const override;
+    int generation() const override { return m_program.tts.EngineGeneration; }
+    platform::speech::TextToSpeech& clockVoice4() override { return *TextToSpeech1; }
+    platform::speech::SpVoice& clockVoice5() override { return *VoiceSayTime; }
+    void exitAll() override { ExitAll(); }
 
     // --- settings
     void initSetTime();
@@ -122,7 +134,7 @@ public:
     void LinkExecute(const QString& command);
 
     // --- state (read by tests and by the other windows)
-    int PlayStatus = 3;
+    reading::PlayStatus PlayStatus = reading::Idle;
     int PauseMark = 0;
     int ActivateMe = 0;
     int SpeakBase = 0;
@@ -134,13 +146,12 @@ public:
     bool SwitchLocked = true;
     int ApplyIndex = 0;
     bool StartTTS4Engine = false, StartTTS4Speed = false, StartTTS4Pitch = false;
-    int OpenStatus = 0, SaveStatus = 0, BColorStatus = 0, TColorStatus = 0;
 
     // --- speech objects
     platform::speech::DirectSS* DirectSS1 = nullptr;
-    platform::speech::TextToSpeech* TextToSpeech1 = nullptr;
+    platform::speech::TextToSpeech* TextToSpeech1 = nullptr; // lent to the clock and slides
     platform::speech::SpVoice* NewsVoice1 = nullptr;
-    platform::speech::SpVoice* VoiceSayTime = nullptr;
+    platform::speech::SpVoice* VoiceSayTime = nullptr; // lent to the clock and slides
     platform::speech::SpVoice* WaveVoice1 = nullptr;
     platform::speech::Wavelin* Wavelin1 = nullptr;
 
@@ -149,9 +160,7 @@ public:
     VbTimer* Timer1 = nullptr;
     VbTimer* Timer102 = nullptr;
     VbTimer* Timer2 = nullptr;
-    VbTimer* TimerSay = nullptr;
     VbTimer* ReadingTime = nullptr;
-    VbTimer* TimerSayTest = nullptr;
     VbTimer* SaveSettings = nullptr;
     VbTimer* firstuse = nullptr;
     VbTimer* MonitorText1Len = nullptr;
@@ -272,7 +281,6 @@ private:
     Services& m_services;
     Program& m_program;
     Windows& m_windows;
-    QString m_lastText; // the box's text as the last Speak saw it
     bool m_startHidden = false;
 
 public:

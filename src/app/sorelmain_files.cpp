@@ -77,8 +77,11 @@ bool sorelmain::mayOverwrite(const QString& target, bool mayBePlaying) {
                                  "playing this file, please close it, then click Yes to "
                                  "overwrite it)"
                                : " is already exist,do you want to overwrite it ?");
-    return m_services.dialogs.message({question, "Message", platform::MessageButtons::YesNo,
-                                       platform::MessageIcon::Question, 2},
+    return m_services.dialogs.message({.text = question,
+                                       .title = "Message",
+                                       .buttons = platform::MessageButtons::YesNo,
+                                       .icon = platform::MessageIcon::Question,
+                                       .defaultButton = 2},
                                       this) == platform::MessageAnswer::Yes;
 }
 

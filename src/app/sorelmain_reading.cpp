@@ -228,6 +228,19 @@ void sorelmain::Command1_Click() {
     RichTextBox1->setPalette(p);
 }
 
+void sorelmain::readText(const QString& text) {
+    Command6_Click();
+    setTextBox(text);
+    Command5_Click();
+}
+
+QString sorelmain::voiceEntry() const {
+    const TTSSets& tts = m_program.tts;
+    if (tts.EngineGeneration != 4 && tts.EngineGeneration != 5)
+        return {};
+    return voiceEntryText(tts.VoiceName, tts.EngineGeneration);
+}
+
 void sorelmain::LinkExecute(const QString& command) {
     switch (classifyLinkCommand(command)) {
     case LinkCommand::SwitchVoice:
@@ -244,9 +257,7 @@ void sorelmain::LinkExecute(const QString& command) {
         break;
     case LinkCommand::Read:
         ActivateMe = 99;
-        Command6_Click();
-        setTextBox(linkCommandText(command));
-        Command5_Click();
+        readText(linkCommandText(command));
         break;
     case LinkCommand::File:
         Command6_Click();

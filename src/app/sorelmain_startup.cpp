@@ -64,8 +64,7 @@ bool sorelmain::Form_Load(const QString& commandLine) {
         else
             InitWinSets();
     });
-    PlayStatus = 3;
-    OpenStatus = SaveStatus = BColorStatus = TColorStatus = 1;
+    PlayStatus = reading::Idle;
     skipOnError("clock settings", [&] { initSetTime(); });
     m_program.ExitRequested = false;
     m_program.StartMode = StartFrom(commandLine);
@@ -110,9 +109,7 @@ void sorelmain::createTimers() {
     Timer1 = new VbTimer(this);
     Timer102 = new VbTimer(this);
     Timer2 = new VbTimer(this);
-    TimerSay = new VbTimer(this, 50000);
     ReadingTime = new VbTimer(this);
-    TimerSayTest = new VbTimer(this);
     SaveSettings = new VbTimer(this, 15000);
     firstuse = new VbTimer(this);
     MonitorText1Len = new VbTimer(this, 1000);
@@ -131,9 +128,11 @@ void sorelmain::createTimers() {
 void sorelmain::noEngine() {
     m_program.ExitRequested = true;
     const platform::MessageAnswer answer = m_services.dialogs.message(
-        {"Can not find appropriate speech engine! Free download appropriate speech engine from " +
-             kMakerSite + " ?",
-         "Sonorel", platform::MessageButtons::YesNo, platform::MessageIcon::Critical, 1},
+        {.text = "Can not find appropriate speech engine! Free download appropriate speech "
+                 "engine from " +
+                 kMakerSite + " ?",
+         .buttons = platform::MessageButtons::YesNo,
+         .icon = platform::MessageIcon::Critical},
         this);
     if (answer == platform::MessageAnswer::Yes)
         m_services.shell.open(kDownloadPage);
@@ -469,13 +468,7 @@ void sorelmain::ExitAll() {
     m_program.ExitRequested = true;
     if (tray)
         tray->hide();
-    for (WindowId id :
-         {WindowId::HowTo, WindowId::Mp3End, WindowId::ClockSettings, WindowId::About})
-        m_windows.unload(id);
-    close();
-    for (WindowId id : {WindowId::Update, WindowId::Converter, WindowId::ConverterEnd,
-                        WindowId::Batch, WindowId::Slides, WindowId::QuickMenu})
-        m_windows.unload(id);
+    m_windows.unloadAll([this] { close(); });
     if (onExit)
         onExit();
 }

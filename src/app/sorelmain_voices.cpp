@@ -11,11 +11,21 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QSet>
 #include <QSlider>
 
 namespace sonorel::app {
 
 using platform::speech::EngineError;
+
+namespace {
+// Errors of a voice switch that are passed over: the next step runs.
+const QSet<std::int32_t> kHarmlessSwitchErrors = {430, 445, 5, 0};
+// Errors that mark the engine itself as unusable on this machine: the user is
+// told so, and the engine is reset before the previous voice comes back.
+const QSet<std::int32_t> kUnreliableEngineErrors = {
+    std::int32_t(0x80004005), std::int32_t(0x80120088), std::int32_t(0x80040206), 429};
+} // namespace
 
 void sorelmain::GetEngines4() {
     m_program.Sapi4Count = 0;
@@ -96,11 +106,10 @@ void sorelmain::runVoiceSwitch() {
             return true;
         SwitchLocked = true;
         const std::int32_t n = error->number;
-        if (n == 430 || n == 445 || n == 5 || n == 0)
-            return true; // harmless: go on with the next step
+        if (kHarmlessSwitchErrors.contains(n))
+            return true; // go on with the next step
         stopped = true;
-        const bool unreliable = n == std::int32_t(0x80004005) || n == std::int32_t(0x80120088) ||
-                                n == std::int32_t(0x80040206) || n == 429;
+        const bool unreliable = kUnreliableEngineErrors.contains(n);
         if (switchErrorMessage(*error, listText, unreliable) == platform::MessageAnswer::Yes) {
             ExitAll();
             return false;
@@ -153,10 +162,9 @@ platform::MessageAnswer sorelmain::switchErrorMessage(const SwitchError& error,
     const QString details = "Error number:" + QString::number(error.number) +
                             " Error description:" + error.description + "  ." +
                             "Please click No to continue or click Yes to end this appliaction";
-    platform::MessageSpec message;
-    message.buttons = platform::MessageButtons::YesNo;
-    message.icon = platform::MessageIcon::Question;
-    message.defaultButton = 2;
+    platform::MessageSpec message{.buttons = platform::MessageButtons::YesNo,
+                                  .icon = platform::MessageIcon::Question,
+                                  .defaultButton = 2};
     if (unreliable) {
         message.title = "Sonorel--SAPI Version " + generation;
         message.text = listText + " is not reliable, so it can not be used." + " " + details;

@@ -1,5 +1,6 @@
 #include "app/windows.h"
 
+#include <optional>
 #include <QDebug>
 
 namespace sonorel::app {
@@ -37,6 +38,21 @@ QWidget* Windows::find(WindowId id) const {
 
 bool Windows::isOpen(WindowId id) const {
     return find(id) != nullptr;
+}
+
+void Windows::unloadAll(const std::function<void()>& closeMain) {
+    // Empty: the main window's turn.
+    const std::optional<WindowId> order[] = {
+        WindowId::HowTo, WindowId::Mp3End, WindowId::ClockSettings, WindowId::About,
+        std::nullopt,    WindowId::Update, WindowId::Converter,     WindowId::ConverterEnd,
+        WindowId::Batch, WindowId::Slides, WindowId::QuickMenu,
+    };
+    for (const std::optional<WindowId>& id : order) {
+        if (id)
+            unload(*id);
+        else
+            closeMain();
+    }
 }
 
 void Windows::unload(WindowId id) {

@@ -35,6 +35,9 @@ public:
     bool isOpen(WindowId id) const;
     // Closes and deletes the window if it exists.
     void unload(WindowId id);
+    // Unloads every window at the end of the program, in the one order: the
+    // small windows, then the main window (`closeMain`), then the tool windows.
+    void unloadAll(const std::function<void()>& closeMain);
 
 private:
     QHash<WindowId, Factory> m_factories;

@@ -41,8 +41,16 @@ protected:
         w.reset();
         program = app::Program();
         services = std::make_unique<app::Services>(
-            app::Services{folder, registry, dialogs, clock, processes, shell, temp, gen4, gen5,
-                          platform::speech::makeSinkFactory(audio, "test")});
+            app::Services{.folder = folder,
+                          .registry = registry,
+                          .dialogs = dialogs,
+                          .clock = clock,
+                          .processes = processes,
+                          .shell = shell,
+                          .temp = temp,
+                          .gen4 = gen4,
+                          .gen5 = gen5,
+                          .sinks = platform::speech::makeSinkFactory(audio, "test")});
         w = std::make_unique<app::sorelmain>(*services, program, windows);
         w->onExit = [this] { exited = true; };
         return w->Form_Load(commandLine);
@@ -74,11 +82,16 @@ struct RealWindow {
     platform::speech::FliteFamily gen4;
     platform::speech::EspeakFamily gen5;
     app::Services services{
-        folder,    registry,
-        dialogs,   clock,
-        processes, shell,
-        temp,      gen4,
-        gen5,      platform::speech::makeSinkFactory(platform::speech::AudioMode::Silent, "test")};
+        .folder = folder,
+        .registry = registry,
+        .dialogs = dialogs,
+        .clock = clock,
+        .processes = processes,
+        .shell = shell,
+        .temp = temp,
+        .gen4 = gen4,
+        .gen5 = gen5,
+        .sinks = platform::speech::makeSinkFactory(platform::speech::AudioMode::Silent, "test")};
     app::Program program;
     app::Windows windows;
     app::sorelmain w{services, program, windows};

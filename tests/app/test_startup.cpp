@@ -34,7 +34,6 @@ TEST_F(ReaderTest, FirstStartListsEveryVoiceAndSelectsMary) {
               9u);
     EXPECT_EQ(w->firstuse->interval(), 3000);
     EXPECT_EQ(w->SaveSettings->interval(), 15000);
-    EXPECT_EQ(w->TimerSay->interval(), 50000);
     ASSERT_TRUE(start());
     EXPECT_EQ(w->firstuse->interval(), 0);
 }

@@ -1,0 +1,42 @@
+#pragma once
+// What the other windows and the main form's helpers (clipboard watch, tray,
+// talking clock) may ask of the reader. They get this, the program-wide values
+// and the services, never the main window itself, and answer through signals of
+// their own.
+
+#include <QString>
+
+namespace sonorel::platform::speech {
+class TextToSpeech;
+class SpVoice;
+} // namespace sonorel::platform::speech
+
+namespace sonorel::app {
+
+class Reader {
+public:
+    // Stops any reading, puts `text` into the reading box and reads it aloud.
+    virtual void readText(const QString& text) = 0;
+    // The Speak/Pause and Stop buttons, whoever presses them.
+    virtual void speakPause() = 0;
+    virtual void stop() = 0;
+
+    // The voice in use as the voice list shows it ("Mary (TTS4.0)"), and its
+    // generation: 4, 5, or 0 before any voice was chosen.
+    virtual QString voiceEntry() const = 0;
+    virtual int generation() const = 0;
+
+    // The voices the talking clock and the slide reader speak with, one per
+    // generation. The reader owns them and keeps them on its current voice and
+    // rate; borrowers speak, stop and listen to their events, nothing more.
+    virtual platform::speech::TextToSpeech& clockVoice4() = 0;
+    virtual platform::speech::SpVoice& clockVoice5() = 0;
+
+    // The one orderly end of the program.
+    virtual void exitAll() = 0;
+
+protected:
+    ~Reader() = default;
+};
+
+} // namespace sonorel::app

@@ -1,0 +1,20 @@
+#include "app/windowlist.h"
+
+#include "export/mp3end.h"
+#include "shared/elapsed.h"
+
+namespace sonorel::app {
+
+void registerWindows(Windows& windows, const WindowContext& c) {
+    // The finish notice of a speech export reads the values as they are when it
+    // opens.
+    windows.registerWindow(WindowId::Mp3End, [c] {
+        const Program& p = c.program;
+        return new exporting::mp3end({p.RecTarget,
+                                      elapsedText(p.RecStart.secsTo(c.services.clock.now())),
+                                      p.RecVoice, p.RecRate, p.RecPitch},
+                                     c.services.shell);
+    });
+}
+
+} // namespace sonorel::app
