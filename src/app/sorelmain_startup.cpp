@@ -141,9 +141,11 @@ void sorelmain::noEngine() {
 
 bool sorelmain::actOnCommandLine(const QString& commandLine) {
     if (m_program.StartMode == "explorer") {
-        RichTextBox2.setFileName(commandLine);
-        setTextBox(RichTextBox2.Text());
-        Command5_Click();
+        // The link is already serving: a refusal must not wait for its answer.
+        if (loadFileBox(commandLine, false)) {
+            setTextBox(RichTextBox2.Text());
+            Command5_Click();
+        }
     } else if (m_program.StartMode == "internet") {
         switch (classifyStartCommand(commandLine)) {
         case StartCommand::Exit:
