@@ -59,6 +59,9 @@ public:
     // "explorer" (an existing file), "internet" (other text), "program" (empty),
     // or empty (one character).
     static QString StartFrom(const QString& commandLine);
+    // What a second copy hands over: a command line that names something in the
+    // copy's working folder as an absolute path, anything else as it stands.
+    static QString handOverCommand(const QString& commandLine);
     void ExitAll();
     // Called by whoever ends the program (the quit of the event loop).
     std::function<void()> onExit;

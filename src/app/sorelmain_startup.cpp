@@ -41,6 +41,12 @@ QString sorelmain::StartFrom(const QString& commandLine) {
     return QFileInfo(commandLine).isFile() ? "explorer" : "internet";
 }
 
+QString sorelmain::handOverCommand(const QString& commandLine) {
+    // The running copy works in its own folder.
+    const QFileInfo named(commandLine);
+    return named.exists() && named.isRelative() ? named.absoluteFilePath() : commandLine;
+}
+
 bool sorelmain::Form_Load(const QString& commandLine) {
     StartTTS4Engine = StartTTS4Speed = StartTTS4Pitch = true;
     skipOnError("speech objects", [&] { createSpeechObjects(); });
