@@ -57,6 +57,7 @@ public:
         messages << request;
         return platform::defaultAnswer(request);
     }
+    void notify(const platform::MessageSpec& request, QWidget*) override { messages << request; }
     std::optional<platform::FileChoice> openFile(const platform::FileDialogSpec&,
                                                  QWidget*) override {
         return std::nullopt;

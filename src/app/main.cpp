@@ -29,7 +29,7 @@ int main(int argc, char* argv[]) {
     if (instance.claim() == link::InstanceGuard::Role::Second) {
         const QString mode = app::sorelmain::StartFrom(commandLine);
         if (mode == "explorer" || mode == "internet")
-            link::linkAndSendMessage(commandLine);
+            link::linkAndSendMessage(app::sorelmain::handOverCommand(commandLine));
         return 0;
     }
     const std::unique_ptr<link::LinkServer> server = instance.takeServer();

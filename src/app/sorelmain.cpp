@@ -65,11 +65,34 @@ QSlider* scale(QWidget* parent, QGridLayout* grid, int column, const QString& ca
 } // namespace
 
 bool TextFileBox::setFileName(const QString& path) {
-    const auto text = platform::loadTextFile(path);
-    if (!text)
-        return false;
-    m_text = *text;
-    return true;
+    using platform::TextFileRefusal;
+    const platform::TextFileResult loaded = platform::readTextFile(path);
+    if (loaded.text) {
+        m_text = *loaded.text;
+        m_refusal.clear();
+        return true;
+    }
+    switch (loaded.refusal) {
+    case TextFileRefusal::Folder:
+        m_refusal = path + " is a folder, not a text file.";
+        break;
+    case TextFileRefusal::NotRegular:
+        m_refusal = path + " is not a regular file (it is a device, pipe or socket), so it is "
+                           "not read.";
+        break;
+    case TextFileRefusal::TooLarge:
+        m_refusal = path + " is larger than " + QString::number(platform::kMaxTextFileBytes >> 20) +
+                    " MB, the largest text file Sonorel opens.";
+        break;
+    case TextFileRefusal::Unreadable:
+        m_refusal = path + " cannot be read: " + loaded.reason + ".";
+        break;
+    case TextFileRefusal::Missing:
+    case TextFileRefusal::None:
+        m_refusal = "Can not find the file " + path + ".";
+        break;
+    }
+    return false;
 }
 
 sorelmain::sorelmain(Services& services, Program& program, Windows& windows, QWidget* parent)

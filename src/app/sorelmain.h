@@ -35,14 +35,17 @@ class QSystemTrayIcon;
 namespace sonorel::app {
 
 // The hidden rich-text box that loads files: rich text as its plain text,
-// anything else as plain text. A file that cannot be loaded keeps the old text.
+// anything else as plain text. A file that cannot be loaded keeps the old text;
+// Refusal() then says why, in the words the user is shown.
 class TextFileBox final {
 public:
     bool setFileName(const QString& path);
     QString Text() const { return m_text; }
+    QString Refusal() const { return m_refusal; }
 
 private:
     QString m_text;
+    QString m_refusal;
 };
 
 class sorelmain final : public QWidget, public Reader {
@@ -58,6 +61,9 @@ public:
     // "explorer" (an existing file), "internet" (other text), "program" (empty),
     // or empty (one character).
     static QString StartFrom(const QString& commandLine);
+    // What a second copy hands over: a command line that names something in the
+    // copy's working folder as an absolute path, anything else as it stands.
+    static QString handOverCommand(const QString& commandLine);
     void ExitAll();
     // Called by whoever ends the program (the quit of the event loop).
     std::function<void()> onExit;
@@ -246,6 +252,9 @@ private:
     void setScroll(QSlider* bar, int position);
 
     // files
+    // Loads `path` into RichTextBox2; when it is refused, says why (waiting for the
+    // answer only when `modal`) and returns false.
+    bool loadFileBox(const QString& path, bool modal);
     void saveText(bool rich, const QString& path);
     // The question before replacing a file; the longer form for files that may be
     // open in a player. True for Yes.

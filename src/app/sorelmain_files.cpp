@@ -33,10 +33,23 @@ void sorelmain::Command3_Click() {
     if (!chosen)
         return;
     const QString path = cleaned(chosen->path);
-    RichTextBox2.setFileName(path);
-    setTextBox(RichTextBox2.Text());
+    if (loadFileBox(path, true))
+        setTextBox(RichTextBox2.Text());
     w.OpenExt = path.right(4);
     w.OpenFolder = folderOf(path);
+}
+
+bool sorelmain::loadFileBox(const QString& path, bool modal) {
+    if (RichTextBox2.setFileName(path))
+        return true;
+    const platform::MessageSpec refusal{RichTextBox2.Refusal(), "Sonorel",
+                                        platform::MessageButtons::Ok,
+                                        platform::MessageIcon::Exclamation};
+    if (modal)
+        m_services.dialogs.message(refusal, this);
+    else
+        m_services.dialogs.notify(refusal, this);
+    return false;
 }
 
 void sorelmain::Command4_Click() {

@@ -260,8 +260,12 @@ void sorelmain::LinkExecute(const QString& command) {
         readText(linkCommandText(command));
         break;
     case LinkCommand::File:
+        // A file that cannot be loaded changes nothing (the box keeps its text, a
+        // reading goes on); the user is told without a wait, so the link goes on
+        // answering.
+        if (!loadFileBox(command, false))
+            break;
         Command6_Click();
-        RichTextBox2.setFileName(command);
         setTextBox(RichTextBox2.Text());
         Command5_Click();
         break;

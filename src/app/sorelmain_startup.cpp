@@ -41,6 +41,12 @@ QString sorelmain::StartFrom(const QString& commandLine) {
     return QFileInfo(commandLine).isFile() ? "explorer" : "internet";
 }
 
+QString sorelmain::handOverCommand(const QString& commandLine) {
+    // The running copy works in its own folder.
+    const QFileInfo named(commandLine);
+    return named.exists() && named.isRelative() ? named.absoluteFilePath() : commandLine;
+}
+
 bool sorelmain::Form_Load(const QString& commandLine) {
     StartTTS4Engine = StartTTS4Speed = StartTTS4Pitch = true;
     skipOnError("speech objects", [&] { createSpeechObjects(); });
@@ -140,9 +146,11 @@ void sorelmain::noEngine() {
 
 bool sorelmain::actOnCommandLine(const QString& commandLine) {
     if (m_program.StartMode == "explorer") {
-        RichTextBox2.setFileName(commandLine);
-        setTextBox(RichTextBox2.Text());
-        Command5_Click();
+        // The link is already serving: a refusal must not wait for its answer.
+        if (loadFileBox(commandLine, false)) {
+            setTextBox(RichTextBox2.Text());
+            Command5_Click();
+        }
     } else if (m_program.StartMode == "internet") {
         switch (classifyStartCommand(commandLine)) {
         case StartCommand::Exit:

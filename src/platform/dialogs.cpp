@@ -138,6 +138,25 @@ MessageAnswer QtDialogs::message(const MessageSpec& request, QWidget* owner) {
     return answerOf(box.standardButton(clicked));
 }
 
+void QtDialogs::notify(const MessageSpec& request, QWidget* owner) {
+    if (m_notice && m_notice->parentWidget() != owner) {
+        m_notice->close(); // deleted later
+        m_notice = nullptr;
+    }
+    if (!m_notice) {
+        m_notice = new QMessageBox(owner);
+        m_notice->setAttribute(Qt::WA_DeleteOnClose);
+        m_notice->setWindowModality(Qt::NonModal);
+        m_notice->setStandardButtons(QMessageBox::Ok);
+        m_notice->setEscapeButton(QMessageBox::Ok);
+    }
+    m_notice->setWindowTitle(request.title);
+    m_notice->setText(request.text);
+    m_notice->setIcon(qtIcon(request.icon));
+    m_notice->show();
+    m_notice->raise();
+}
+
 std::optional<FileChoice> QtDialogs::openFile(const FileDialogSpec& request, QWidget* owner) {
     return runFileDialog(request, owner, QFileDialog::AcceptOpen);
 }

@@ -1,13 +1,16 @@
 #pragma once
 // Message boxes and the common dialogs, behind one service so that windows can be
-// tested with scripted answers. Every call is modal and runs on the UI thread.
+// tested with scripted answers. Every call runs on the UI thread and is modal, but
+// notify, which shows a message and returns at once.
 
 #include <optional>
 #include <QColor>
 #include <QFont>
 #include <QList>
+#include <QPointer>
 #include <QString>
 
+class QMessageBox;
 class QWidget;
 
 namespace sonorel::platform {
@@ -55,6 +58,10 @@ public:
     virtual ~Dialogs() = default;
 
     virtual MessageAnswer message(const MessageSpec& request, QWidget* owner = nullptr) = 0;
+    // A message that nothing waits for, for callers that must go on serving others
+    // (the command link): shown with an OK button (request.buttons is not used) and
+    // returned from at once. A notice still open is replaced.
+    virtual void notify(const MessageSpec& request, QWidget* owner = nullptr) = 0;
     // Nothing when the user cancels. Saving never asks about overwriting: the
     // callers ask their own question.
     virtual std::optional<FileChoice> openFile(const FileDialogSpec& request, QWidget* owner) = 0;
@@ -69,6 +76,7 @@ public:
 class QtDialogs final : public Dialogs {
 public:
     MessageAnswer message(const MessageSpec& request, QWidget* owner = nullptr) override;
+    void notify(const MessageSpec& request, QWidget* owner = nullptr) override;
     std::optional<FileChoice> openFile(const FileDialogSpec& request, QWidget* owner) override;
     std::optional<FileChoice> saveFile(const FileDialogSpec& request, QWidget* owner) override;
     std::optional<FontChoice> chooseFont(const FontChoice& initial, QWidget* owner) override;
@@ -76,6 +84,9 @@ public:
                                       QWidget* owner) override;
     std::optional<QString> chooseFolder(const QString& title, const QString& initialFolder,
                                         QWidget* owner) override;
+
+private:
+    QPointer<QMessageBox> m_notice; // deleted when closed
 };
 
 // The Qt name filter for one filter pair: the description itself when it already

@@ -24,7 +24,28 @@ QString rtfToPlainText(const QByteArray& rtf);
 
 bool looksLikeRtf(const QByteArray& bytes); // starts with "{\rtf"
 
-// The file's text, RTF converted; nothing when the file cannot be read.
+// The largest file the reader loads. A long book is 3 to 5 MB; a bigger file is
+// more likely a wrong pick than text to hear, and would hold the window while it
+// is read and laid out.
+inline constexpr qint64 kMaxTextFileBytes = 16 * 1024 * 1024;
+
+// Why a file was not loaded.
+enum class TextFileRefusal { None, Missing, Folder, NotRegular, TooLarge, Unreadable };
+
+struct TextFileResult {
+    std::optional<QString> text; // nothing when refused
+    TextFileRefusal refusal = TextFileRefusal::None;
+    QString reason; // the system's words for Unreadable
+};
+
+// The file's text, RTF converted. Only a regular file of at most
+// kMaxTextFileBytes is read: anything else is refused from its status before it is
+// opened (opening a FIFO waits for a writer, a device may never end), and the file
+// is opened without waiting and read no further than one byte past the limit, so
+// the call never takes longer than reading a file of legal size.
+TextFileResult readTextFile(const QString& path);
+
+// readTextFile without the reason.
 std::optional<QString> loadTextFile(const QString& path);
 
 } // namespace sonorel::platform

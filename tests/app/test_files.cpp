@@ -3,7 +3,10 @@
 #include "platform/textfile.h"
 #include "readerfixture.h"
 #include "reading/textsave.h"
+#include "shared/linkcommand.h"
+#include "support/specialfiles.h"
 
+#include <cstring>
 #include <QFile>
 #include <QPlainTextEdit>
 
@@ -84,4 +87,90 @@ TEST(TextSave, RichTextIsRealRtfThatReadsBackToTheText) {
     EXPECT_EQ(platform::rtfToPlainText(rtf), text + "\n");
     EXPECT_EQ(reading::withExtension("a.rtf", ".rtf"), "a.rtf");
     EXPECT_EQ(reading::withExtension("a.RTF", ".rtf"), "a.RTF.rtf");
+}
+
+// Whatever a file command names, the window reads only a regular file of legal
+// size: anything else is refused at once with a message that says why, the box
+// keeps its text, a reading goes on, and the next command is served.
+TEST_F(ReaderTest, FileCommandsRefuseWhatIsNoLegalTextFile) {
+    ASSERT_TRUE(start());
+    const sonorel::test::FifoWithWriter fifo(path("pipe"), "words from a pipe");
+    ASSERT_TRUE(fifo.made());
+    QFile big(path("big.txt"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(big.resize(platform::kMaxTextFileBytes + 1));
+    big.close();
+    ASSERT_TRUE(writeFileAtomically(path("secret.txt"), "not for you"));
+
+    const QList<std::pair<QString, QString>> refused = {
+        {path("pipe"),
+         path("pipe") +
+             " is not a regular file (it is a device, pipe or socket), so it is not read."},
+        {"/dev/zero",
+         "/dev/zero is not a regular file (it is a device, pipe or socket), so it is not read."},
+        {path(), path() + " is a folder, not a text file."},
+        {path("secret.txt"), path("secret.txt") + " cannot be read: " +
+                                 QString::fromLocal8Bit(std::strerror(EACCES)) + "."},
+        {path("big.txt"),
+         path("big.txt") + " is larger than 16 MB, the largest text file Sonorel opens."},
+        {path("missing.txt"), "Can not find the file " + path("missing.txt") + "."},
+    };
+    for (const auto& [file, why] : refused) {
+        SCOPED_TRACE(file.toStdString());
+        dialogs.notices.clear();
+        w->RichTextBox1->setPlainText("the text before");
+        {
+            std::optional<sonorel::test::UnreadableFile> unreadable;
+            if (file.endsWith("secret.txt")) {
+                unreadable.emplace(path(), file);
+                ASSERT_TRUE(unreadable->ready());
+            }
+            w->LinkExecute(file);
+        }
+        EXPECT_EQ(w->RichTextBox1->toPlainText(), "the text before");
+        EXPECT_EQ(w->PlayStatus, 3);
+        ASSERT_EQ(dialogs.notices.size(), 1);
+        EXPECT_EQ(dialogs.notices[0].text, why);
+        EXPECT_EQ(dialogs.notices[0].title, "Sonorel");
+        EXPECT_TRUE(dialogs.messages.isEmpty()); // nothing waits for an answer
+        w->LinkExecute(kLinkToken + "_1The next command");
+        EXPECT_EQ(w->RichTextBox1->toPlainText(), "The next command");
+        EXPECT_EQ(w->PlayStatus, 1);
+        w->LinkExecute(kLinkToken + "_3");
+    }
+
+    // Refused while reading: the reading goes on.
+    w->LinkExecute(kLinkToken + "_1Still reading");
+    w->LinkExecute(path());
+    EXPECT_EQ(w->RichTextBox1->toPlainText(), "Still reading");
+    EXPECT_EQ(w->PlayStatus, 1);
+    w->LinkExecute(kLinkToken + "_3");
+
+    // The Open button asks the same loader and waits for the message.
+    w->RichTextBox1->setPlainText("the text before");
+    dialogs.answer(std::optional<FileChoice>(FileChoice{path("big.txt"), 2}));
+    w->Command3_Click();
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages[0].text,
+              path("big.txt") + " is larger than 16 MB, the largest text file Sonorel opens.");
+    EXPECT_EQ(dialogs.messages[0].title, "Sonorel");
+    EXPECT_EQ(w->RichTextBox1->toPlainText(), "the text before");
+    EXPECT_EQ(w->PlayStatus, 3);
+}
+
+// A command line naming a regular file that cannot be loaded starts nothing, and
+// its message does not hold up the start.
+TEST_F(ReaderTest, StartWithAFileTooLargeReadsNothing) {
+    QFile big(path("big.txt"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(big.resize(platform::kMaxTextFileBytes + 1));
+    big.close();
+    ASSERT_TRUE(start(path("big.txt")));
+    EXPECT_EQ(program.StartMode, "explorer");
+    EXPECT_EQ(w->RichTextBox1->toPlainText(), "");
+    EXPECT_EQ(w->PlayStatus, 3);
+    ASSERT_EQ(dialogs.notices.size(), 1);
+    EXPECT_EQ(dialogs.notices[0].text,
+              path("big.txt") + " is larger than 16 MB, the largest text file Sonorel opens.");
+    EXPECT_TRUE(dialogs.messages.isEmpty());
 }

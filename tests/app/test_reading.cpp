@@ -300,12 +300,17 @@ TEST_F(ReaderTest, LinkCommandTable) {
     w->LinkExecute(path("page.txt"));
     EXPECT_EQ(w->RichTextBox1->toPlainText(), "From a file.");
     EXPECT_EQ(w->PlayStatus, 1);
+    w->LinkExecute(kLinkToken + "_3");
     w->RichTextBox1->setPlainText("typed meanwhile");
-    // The token in lower case is a file name; a file that cannot be loaded reads
-    // what the loader held before.
+    // The token in lower case is a file name; a file that cannot be loaded changes
+    // nothing and reads nothing (least of all what the loader held before), and
+    // the user is told without a wait.
     w->LinkExecute(kLinkToken.toLower() + "_1");
-    EXPECT_EQ(w->RichTextBox1->toPlainText(), "From a file.");
-    EXPECT_EQ(w->PlayStatus, 1);
+    EXPECT_EQ(w->RichTextBox1->toPlainText(), "typed meanwhile");
+    EXPECT_EQ(w->PlayStatus, 3);
+    ASSERT_EQ(dialogs.notices.size(), 1);
+    EXPECT_EQ(dialogs.notices[0].text, "Can not find the file " + kLinkToken.toLower() + "_1.");
+    EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
 TEST_F(ReaderTest, FontAndColourButtonsApplyWhatTheDialogsReturn) {

@@ -4,6 +4,7 @@
 #include "shared/linkcommand.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -109,6 +110,32 @@ TEST_F(ReaderTest, AnExitCommandEndsTheStartUpThere) {
     EXPECT_EQ(w->firstuse->interval(), 0);
     ASSERT_TRUE(start());
     EXPECT_EQ(w->firstuse->interval(), 3000);
+}
+
+// The running copy works in its own folder, so a second copy hands over what its
+// command line names in the second copy's folder by its absolute path; a first
+// copy reads a relative path in its own folder.
+TEST_F(ReaderTest, RelativePathsNameFilesOfTheStartingFolder) {
+    ASSERT_TRUE(QDir().mkpath(path("here/sub")));
+    ASSERT_TRUE(writeFileAtomically(path("here/notes.txt"), "Read me."));
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(path("here")));
+    const auto handOver = &app::sorelmain::handOverCommand;
+    EXPECT_EQ(handOver("notes.txt"), path("here/notes.txt"));
+    EXPECT_EQ(handOver("./sub/../notes.txt"), path("here/notes.txt"));
+    EXPECT_EQ(handOver("sub"), path("here/sub")); // refused there, but in the right folder
+    EXPECT_EQ(handOver(path("here/notes.txt")), path("here/notes.txt"));
+    EXPECT_EQ(handOver("other.txt"), "other.txt"); // text, as typed
+    EXPECT_EQ(handOver("some words"), "some words");
+    EXPECT_EQ(handOver(kLinkToken + "_1notes.txt"), kLinkToken + "_1notes.txt");
+    EXPECT_EQ(handOver(kLinkToken + "_3"), kLinkToken + "_3");
+
+    EXPECT_EQ(app::sorelmain::StartFrom("notes.txt"), "explorer");
+    const bool started = start("notes.txt");
+    QDir::setCurrent(before);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(w->RichTextBox1->toPlainText(), "Read me.");
+    EXPECT_EQ(w->PlayStatus, 1);
 }
 
 TEST_F(ReaderTest, SettingsSurviveARestart) {

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QThread>
+#include <sys/stat.h>
 
 namespace {
 
@@ -71,8 +72,9 @@ protected:
             first.waitForFinished(5000);
         }
     }
-    void startFirst() {
+    void startFirst(const QString& folder = {}) {
         first.setProcessEnvironment(env);
+        first.setWorkingDirectory(folder);
         first.start(path("sorel"), {});
         ASSERT_TRUE(first.waitForStarted(5000));
         // Serving once the socket exists.
@@ -83,9 +85,10 @@ protected:
         ASSERT_EQ(readerStreams(), 0);
     }
     // Runs a second copy to its end; its exit code, or -1 when it did not end.
-    int runSecond(const QStringList& args) {
+    int runSecond(const QStringList& args, const QString& folder = {}) {
         QProcess second;
         second.setProcessEnvironment(env);
+        second.setWorkingDirectory(folder);
         second.start(path("sorel"), args);
         if (!second.waitForFinished(10000)) {
             second.kill();
@@ -118,5 +121,39 @@ TEST_F(SecondCopy, HandsAFilePathToTheRunningCopy) {
     EXPECT_TRUE(waitFor([&] { return readerStreams() > 0; }, 10000));
     // A copy started without a command line just ends; the first goes on.
     EXPECT_EQ(runSecond({}), 0);
+    EXPECT_EQ(first.state(), QProcess::Running);
+}
+
+// `sorel notes.txt` in another folder than the running copy's: the file of the
+// folder it was typed in is read.
+TEST_F(SecondCopy, HandsARelativePathOverAsTheFileItNames) {
+    ASSERT_TRUE(QDir().mkpath(path("first")));
+    ASSERT_TRUE(QDir().mkpath(path("second")));
+    QFile text(path("second/notes.txt"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("Notes in the folder of the second copy.");
+    text.close();
+    startFirst(path("first"));
+    EXPECT_EQ(runSecond({"notes.txt"}, path("second")), 0);
+    EXPECT_TRUE(waitFor([&] { return readerStreams() > 0; }, 10000));
+    EXPECT_EQ(first.state(), QProcess::Running);
+}
+
+// Names the running copy must not read (a FIFO nobody writes to, an endless
+// device, a folder, a file over the size limit) are refused at once: the next
+// command is served.
+TEST_F(SecondCopy, RefusedFilesLeaveTheRunningCopyServing) {
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("pipe")).constData(), 0600), 0);
+    QFile big(path("big.txt"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(big.resize(16 * 1024 * 1024 + 1));
+    big.close();
+    ASSERT_TRUE(QDir().mkpath(path("folder")));
+    startFirst();
+    for (const QString& name :
+         {path("pipe"), QString("/dev/zero"), path("folder"), path("big.txt")})
+        EXPECT_EQ(runSecond({name}), 0) << name.toStdString();
+    EXPECT_EQ(runSecond({kToken + "_1Still here and reading."}), 0);
+    EXPECT_TRUE(waitFor([&] { return readerStreams() > 0; }, 10000));
     EXPECT_EQ(first.state(), QProcess::Running);
 }

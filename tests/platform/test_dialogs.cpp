@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 
@@ -66,6 +67,61 @@ TEST(QtDialogs, MessageReportsTheButtonPressed) {
         box->reject(); // Escape on a plain notice counts as OK
     });
     EXPECT_EQ(dialogs.message({"Bell file is not exists"}), MessageAnswer::Ok);
+}
+
+namespace {
+QList<QMessageBox*> visibleBoxes() {
+    QList<QMessageBox*> boxes;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+            boxes << box;
+    return boxes;
+}
+} // namespace
+
+// A notice shows and returns: nothing waits for its OK, not even a modal loop
+// (a modal box would meet the queued check, which closes it and counts it).
+TEST(QtDialogs, NoticeShowsWithoutWaitingAndReplacesAnOpenOne) {
+    QtDialogs dialogs;
+    QWidget owner; // hidden, like the reader in the notification area
+    int modal = 0;
+    const auto closeModal = [&] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            ++modal;
+            box->close();
+        }
+    };
+    QTimer::singleShot(0, &owner, closeModal);
+    dialogs.notify({"/tmp/pipe is not a regular file.", "Sonorel", MessageButtons::YesNo,
+                    MessageIcon::Exclamation},
+                   &owner);
+    QApplication::processEvents();
+    EXPECT_EQ(modal, 0);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    QList<QMessageBox*> boxes = visibleBoxes();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0]->windowTitle(), "Sonorel");
+    EXPECT_EQ(boxes[0]->text(), "/tmp/pipe is not a regular file.");
+    EXPECT_EQ(boxes[0]->icon(), QMessageBox::Warning);
+    EXPECT_EQ(boxes[0]->standardButtons(), QMessageBox::Ok);
+
+    dialogs.notify({"/dev/zero is not a regular file."}, &owner);
+    boxes = visibleBoxes();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0]->text(), "/dev/zero is not a regular file.");
+
+    const QPointer<QMessageBox> first = boxes[0];
+    boxes[0]->button(QMessageBox::Ok)->click();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(first.isNull());
+    EXPECT_TRUE(visibleBoxes().isEmpty());
+    QTimer::singleShot(0, &owner, closeModal);
+    dialogs.notify({"again"}, &owner);
+    QApplication::processEvents();
+    EXPECT_EQ(modal, 0);
+    boxes = visibleBoxes();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0]->text(), "again");
 }
 
 class QtFileDialogs : public sonorel::test::TempDirTest {};

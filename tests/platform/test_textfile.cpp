@@ -1,6 +1,8 @@
 #include "platform/textfile.h"
+#include "support/specialfiles.h"
 #include "support/tempdir.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
@@ -253,6 +255,64 @@ TEST_F(TextFileLoad, ConvertsRtfAndDecodesTheRest) {
 TEST_F(TextFileLoad, NothingWhenTheFileCannotBeRead) {
     EXPECT_FALSE(loadTextFile(path("missing.txt")).has_value());
     EXPECT_FALSE(loadTextFile(path()).has_value()); // a folder
+}
+
+// Only a regular file of legal size is read; nothing else is even opened in a way
+// that could wait or read without end.
+TEST_F(TextFileLoad, OnlyRegularFilesUpToTheLimitAreRead) {
+    {
+        // The writer would let a loader that opens the FIFO read it to its end.
+        const sonorel::test::FifoWithWriter fifo(path("pipe"), "words from a pipe");
+        ASSERT_TRUE(fifo.made());
+        EXPECT_EQ(loadTextFile(path("pipe")), std::nullopt);
+    }
+    EXPECT_EQ(loadTextFile("/dev/zero"), std::nullopt);
+    EXPECT_EQ(loadTextFile(path()), std::nullopt);
+
+    QFile limit(path("limit.txt"));
+    ASSERT_TRUE(limit.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(limit.resize(kMaxTextFileBytes)); // zeros, without writing them
+    limit.close();
+    const auto atLimit = loadTextFile(path("limit.txt"));
+    ASSERT_TRUE(atLimit.has_value());
+    EXPECT_EQ(atLimit->size(), kMaxTextFileBytes);
+    ASSERT_TRUE(limit.resize(kMaxTextFileBytes + 1));
+    EXPECT_EQ(loadTextFile(path("limit.txt")), std::nullopt);
+
+    const QString secret = write("secret.txt", "not for you");
+    {
+        const sonorel::test::UnreadableFile unreadable(path(), secret);
+        ASSERT_TRUE(unreadable.ready());
+        EXPECT_EQ(loadTextFile(secret), std::nullopt);
+    }
+    EXPECT_EQ(loadTextFile(secret), u"not for you");
+}
+
+TEST_F(TextFileLoad, ARefusalSaysWhy) {
+    const auto refusal = [](const QString& name) { return readTextFile(name).refusal; };
+    EXPECT_EQ(refusal(path("missing.txt")), TextFileRefusal::Missing);
+    EXPECT_EQ(refusal(write("a.txt", "x").append(QChar(0)).append("y")),
+              TextFileRefusal::Missing); // a NUL ends no name early
+    EXPECT_EQ(refusal(path("a.txt/below")), TextFileRefusal::Missing);
+    EXPECT_EQ(refusal(""), TextFileRefusal::Missing);
+    EXPECT_EQ(refusal(path()), TextFileRefusal::Folder);
+    EXPECT_EQ(refusal("/dev/null"), TextFileRefusal::NotRegular);
+    {
+        const sonorel::test::FifoWithWriter fifo(path("pipe"), "x");
+        EXPECT_EQ(refusal(path("pipe")), TextFileRefusal::NotRegular);
+    }
+    QFile big(path("big.txt"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(big.resize(kMaxTextFileBytes + 1));
+    big.close();
+    EXPECT_EQ(refusal(path("big.txt")), TextFileRefusal::TooLarge);
+    EXPECT_EQ(readTextFile(write("b.txt", "fine")).refusal, TextFileRefusal::None);
+    const QString secret = write("secret.txt", "x");
+    const sonorel::test::UnreadableFile unreadable(path(), secret);
+    ASSERT_TRUE(unreadable.ready());
+    const TextFileResult denied = readTextFile(secret);
+    EXPECT_EQ(denied.refusal, TextFileRefusal::Unreadable);
+    EXPECT_EQ(denied.reason, QString::fromLocal8Bit(std::strerror(EACCES)));
 }
 
 // Generated hostile input: none of it may crash, hang or throw, and the text

@@ -60,10 +60,12 @@ public:
     void answer(Answer a) { m_script.enqueue(std::move(a)); }
 
     QList<platform::MessageSpec> messages;
+    QList<platform::MessageSpec> notices; // messages nothing waits for
     QList<platform::FileDialogSpec> fileDialogs;
     int fontDialogs = 0, colorDialogs = 0, folderDialogs = 0;
 
     platform::MessageAnswer message(const platform::MessageSpec& request, QWidget*) override;
+    void notify(const platform::MessageSpec& request, QWidget*) override { notices << request; }
     std::optional<platform::FileChoice> openFile(const platform::FileDialogSpec& request,
                                                  QWidget*) override;
     std::optional<platform::FileChoice> saveFile(const platform::FileDialogSpec& request,
