@@ -128,14 +128,14 @@ TEST_F(ReaderTest, FileCommandsRefuseWhatIsNoLegalTextFile) {
             w->LinkExecute(file);
         }
         EXPECT_EQ(w->RichTextBox1->toPlainText(), "the text before");
-        EXPECT_EQ(w->PlayStatus, 3);
+        EXPECT_EQ(w->PlayStatus, reading::Idle);
         ASSERT_EQ(dialogs.notices.size(), 1);
         EXPECT_EQ(dialogs.notices[0].text, why);
         EXPECT_EQ(dialogs.notices[0].title, "Sonorel");
         EXPECT_TRUE(dialogs.messages.isEmpty()); // nothing waits for an answer
         w->LinkExecute(kLinkToken + "_1The next command");
         EXPECT_EQ(w->RichTextBox1->toPlainText(), "The next command");
-        EXPECT_EQ(w->PlayStatus, 1);
+        EXPECT_EQ(w->PlayStatus, reading::Speaking);
         w->LinkExecute(kLinkToken + "_3");
     }
 
@@ -143,7 +143,7 @@ TEST_F(ReaderTest, FileCommandsRefuseWhatIsNoLegalTextFile) {
     w->LinkExecute(kLinkToken + "_1Still reading");
     w->LinkExecute(path());
     EXPECT_EQ(w->RichTextBox1->toPlainText(), "Still reading");
-    EXPECT_EQ(w->PlayStatus, 1);
+    EXPECT_EQ(w->PlayStatus, reading::Speaking);
     w->LinkExecute(kLinkToken + "_3");
 
     // The Open button asks the same loader and waits for the message.
@@ -155,7 +155,7 @@ TEST_F(ReaderTest, FileCommandsRefuseWhatIsNoLegalTextFile) {
               path("big.txt") + " is larger than 16 MB, the largest text file Sonorel opens.");
     EXPECT_EQ(dialogs.messages[0].title, "Sonorel");
     EXPECT_EQ(w->RichTextBox1->toPlainText(), "the text before");
-    EXPECT_EQ(w->PlayStatus, 3);
+    EXPECT_EQ(w->PlayStatus, reading::Idle);
 }
 
 // A command line naming a regular file that cannot be loaded starts nothing, and
@@ -168,7 +168,7 @@ TEST_F(ReaderTest, StartWithAFileTooLargeReadsNothing) {
     ASSERT_TRUE(start(path("big.txt")));
     EXPECT_EQ(program.StartMode, "explorer");
     EXPECT_EQ(w->RichTextBox1->toPlainText(), "");
-    EXPECT_EQ(w->PlayStatus, 3);
+    EXPECT_EQ(w->PlayStatus, reading::Idle);
     ASSERT_EQ(dialogs.notices.size(), 1);
     EXPECT_EQ(dialogs.notices[0].text,
               path("big.txt") + " is larger than 16 MB, the largest text file Sonorel opens.");

@@ -32,20 +32,20 @@ TEST_F(ReaderTest, PlayStatusAcrossPauseResumeAndTheEnd) {
             pick(voice);
         w->RichTextBox1->setPlainText("one two three four five six seven eight");
         w->Command5_Click();
-        EXPECT_EQ(w->PlayStatus, 1);
+        EXPECT_EQ(w->PlayStatus, reading::Speaking);
         EXPECT_EQ(w->Command5->text(), "&Pause");
         spinUntil([&] { return !selected(*w).isEmpty(); });
         w->Command5_Click(); // pause
-        EXPECT_EQ(w->PlayStatus, 2);
+        EXPECT_EQ(w->PlayStatus, reading::Paused);
         EXPECT_EQ(w->Command5->text(), "S&peak");
         EXPECT_EQ(w->ReadingTime->interval(), 0);
         spinFor(100); // a generation-4 pause raises the end of audio: still paused
-        EXPECT_EQ(w->PlayStatus, 2);
+        EXPECT_EQ(w->PlayStatus, reading::Paused);
         w->Command5_Click(); // resume
-        EXPECT_EQ(w->PlayStatus, 1);
+        EXPECT_EQ(w->PlayStatus, reading::Speaking);
         EXPECT_EQ(w->PauseMark, 0);
-        spinUntil([&] { return w->PlayStatus == 3; });
-        EXPECT_EQ(w->PlayStatus, 3) << voice.toStdString();
+        spinUntil([&] { return w->PlayStatus == reading::Idle; });
+        EXPECT_EQ(w->PlayStatus, reading::Idle) << voice.toStdString();
         EXPECT_EQ(w->Command5->text(), "S&peak");
         EXPECT_EQ(w->RichTextBox1->textCursor().position(), 0);
         EXPECT_EQ(w->cpvSlider1->value(), 0);
@@ -61,10 +61,10 @@ TEST_F(ReaderTest, PauseThenStopWithGeneration5LeavesItIdleAndSilent) {
     spinUntil([&] { return !selected(*w).isEmpty(); });
     w->Command5_Click();
     w->Command6_Click();
-    EXPECT_EQ(w->PlayStatus, 3);
+    EXPECT_EQ(w->PlayStatus, reading::Idle);
     const QString at = selected(*w);
     spinFor(300);
-    EXPECT_EQ(w->PlayStatus, 3);
+    EXPECT_EQ(w->PlayStatus, reading::Idle);
     EXPECT_TRUE(w->NewsVoice1->WaitUntilDone(0)); // nothing left to speak
     // The stopped reading's end put the caret back at the top, and no word of it
     // was highlighted after the Stop.
@@ -73,8 +73,8 @@ TEST_F(ReaderTest, PauseThenStopWithGeneration5LeavesItIdleAndSilent) {
     EXPECT_EQ(w->RichTextBox1->textCursor().position(), 0);
     // The next Speak starts a new reading rather than resuming the old one.
     w->Command5_Click();
-    EXPECT_EQ(w->PlayStatus, 1);
-    spinUntil([&] { return w->PlayStatus == 3; });
+    EXPECT_EQ(w->PlayStatus, reading::Speaking);
+    spinUntil([&] { return w->PlayStatus == reading::Idle; });
 }
 
 TEST_F(ReaderTest, AnEmptyReadingEndsLikeAnyOther) {
@@ -84,12 +84,12 @@ TEST_F(ReaderTest, AnEmptyReadingEndsLikeAnyOther) {
         pick(voice);
         w->RichTextBox1->clear();
         w->Command5_Click();
-        EXPECT_EQ(w->PlayStatus, 1);
-        EXPECT_TRUE(spinUntil([&] { return w->PlayStatus == 3; }));
+        EXPECT_EQ(w->PlayStatus, reading::Speaking);
+        EXPECT_TRUE(spinUntil([&] { return w->PlayStatus == reading::Idle; }));
         EXPECT_EQ(w->ReadingTime->interval(), 0); // the clock stopped
         // The link's read command with no text reaches the same reading.
         w->LinkExecute(kLinkToken + "_1");
-        EXPECT_TRUE(spinUntil([&] { return w->PlayStatus == 3; }));
+        EXPECT_TRUE(spinUntil([&] { return w->PlayStatus == reading::Idle; }));
         EXPECT_EQ(w->ReadingTime->interval(), 0);
         EXPECT_EQ(w->Command5->text(), "S&peak");
     }
@@ -104,9 +104,9 @@ TEST_F(ReaderTest, PauseAtTheVeryEndOfAGeneration4ReadingStillEnds) {
     QThread::msleep(300);
     w->Command5_Click(); // pause
     spinFor(50);
-    EXPECT_EQ(w->PlayStatus, 2);
+    EXPECT_EQ(w->PlayStatus, reading::Paused);
     w->Command5_Click(); // resume: nothing is left to read
-    EXPECT_TRUE(spinUntil([&] { return w->PlayStatus == 3; }));
+    EXPECT_TRUE(spinUntil([&] { return w->PlayStatus == reading::Idle; }));
     EXPECT_EQ(w->ReadingTime->interval(), 0);
     EXPECT_EQ(w->PauseMark, 0);
     // The next Speak reads the text anew.
@@ -116,7 +116,7 @@ TEST_F(ReaderTest, PauseAtTheVeryEndOfAGeneration4ReadingStillEnds) {
             seen << selected(*w);
     });
     w->Command5_Click();
-    EXPECT_TRUE(spinUntil([&] { return w->PlayStatus == 3; }));
+    EXPECT_TRUE(spinUntil([&] { return w->PlayStatus == reading::Idle; }));
     EXPECT_EQ(seen, (QStringList{"one", "two"}));
 }
 
@@ -183,7 +183,7 @@ TEST_F(ReaderTest, LineBreaksEndTheHighlightedWord) {
         seen.clear();
         furthest = 0;
         w->Command5_Click();
-        spinUntil([&] { return w->PlayStatus == 3; });
+        spinUntil([&] { return w->PlayStatus == reading::Idle; });
         return seen;
     };
     const QStringList lines{"apple", "banana", "cherry"};
@@ -208,12 +208,12 @@ TEST_F(ReaderTest, ReadingHighlightsTheSpokenWords) {
             seen << selected(*w);
     });
     w->Command5_Click();
-    spinUntil([&] { return w->PlayStatus == 3; });
+    spinUntil([&] { return w->PlayStatus == reading::Idle; });
     EXPECT_EQ(seen, (QStringList{"Grüße", "aus", "Köln.", "東京", "is", "a", "city."}));
     seen.clear();
     pick("English (TTS5.0)");
     w->Command5_Click();
-    spinUntil([&] { return w->PlayStatus == 3; });
+    spinUntil([&] { return w->PlayStatus == reading::Idle; });
     EXPECT_EQ(seen, (QStringList{"Grüße", "aus", "Köln.", "東京", "is", "a", "city."}));
 }
 
@@ -283,23 +283,23 @@ TEST_F(ReaderTest, LinkCommandTable) {
     // Exactly the 34-character key: read an empty text.
     w->LinkExecute(kLinkToken + "_1");
     EXPECT_EQ(w->RichTextBox1->toPlainText(), "");
-    EXPECT_EQ(w->PlayStatus, 1);
+    EXPECT_EQ(w->PlayStatus, reading::Speaking);
     w->LinkExecute(kLinkToken + "_3");
-    EXPECT_EQ(w->PlayStatus, 3);
+    EXPECT_EQ(w->PlayStatus, reading::Idle);
     w->LinkExecute(kLinkToken + "_1New words to read");
     EXPECT_EQ(w->RichTextBox1->toPlainText(), "New words to read");
-    EXPECT_EQ(w->PlayStatus, 1);
+    EXPECT_EQ(w->PlayStatus, reading::Speaking);
     w->LinkExecute(kLinkToken + "_2"); // pause
-    EXPECT_EQ(w->PlayStatus, 2);
+    EXPECT_EQ(w->PlayStatus, reading::Paused);
     w->LinkExecute(kLinkToken + "_2"); // resume
-    EXPECT_EQ(w->PlayStatus, 1);
+    EXPECT_EQ(w->PlayStatus, reading::Speaking);
     QFile f(path("page.txt"));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("From a file.");
     f.close();
     w->LinkExecute(path("page.txt"));
     EXPECT_EQ(w->RichTextBox1->toPlainText(), "From a file.");
-    EXPECT_EQ(w->PlayStatus, 1);
+    EXPECT_EQ(w->PlayStatus, reading::Speaking);
     w->LinkExecute(kLinkToken + "_3");
     w->RichTextBox1->setPlainText("typed meanwhile");
     // The token in lower case is a file name; a file that cannot be loaded changes
@@ -307,7 +307,7 @@ TEST_F(ReaderTest, LinkCommandTable) {
     // the user is told without a wait.
     w->LinkExecute(kLinkToken.toLower() + "_1");
     EXPECT_EQ(w->RichTextBox1->toPlainText(), "typed meanwhile");
-    EXPECT_EQ(w->PlayStatus, 3);
+    EXPECT_EQ(w->PlayStatus, reading::Idle);
     ASSERT_EQ(dialogs.notices.size(), 1);
     EXPECT_EQ(dialogs.notices[0].text, "Can not find the file " + kLinkToken.toLower() + "_1.");
     EXPECT_TRUE(dialogs.messages.isEmpty());

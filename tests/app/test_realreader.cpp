@@ -29,10 +29,10 @@ TEST(RealReader, BothFamiliesHighlightTheSpokenWordsInOrder) {
                     events << s;
             });
         w.Command5_Click();
-        EXPECT_EQ(w.PlayStatus, 1);
-        spinUntil([&] { return w.PlayStatus == 3; }, 15000);
+        EXPECT_EQ(w.PlayStatus, reading::Speaking);
+        spinUntil([&] { return w.PlayStatus == reading::Idle; }, 15000);
         QObject::disconnect(startConn);
-        EXPECT_EQ(w.PlayStatus, 3) << voice.toStdString();
+        EXPECT_EQ(w.PlayStatus, reading::Idle) << voice.toStdString();
         QStringList words;
         for (QString e : events)
             words << e.remove('.');

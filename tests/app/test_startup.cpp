@@ -29,7 +29,7 @@ TEST_F(ReaderTest, FirstStartListsEveryVoiceAndSelectsMary) {
     EXPECT_EQ(w->Label5->text(), "33");
     EXPECT_EQ(w->VScroll3->value(), 28);
     EXPECT_FALSE(w->StartTTS4Engine || w->StartTTS4Speed || w->StartTTS4Pitch);
-    EXPECT_EQ(w->PlayStatus, 3);
+    EXPECT_EQ(w->PlayStatus, reading::Idle);
     // First run: the marker is written and the help follows three seconds later.
     EXPECT_EQ(registry.dword(platform::RegistryRoot::LocalMachine, app::kFirstRunKey, "UseTimes"),
               9u);
@@ -47,7 +47,7 @@ TEST_F(ReaderTest, WithoutMaryNoVoiceIsSelected) {
     // Reading does nothing until a voice is picked.
     w->RichTextBox1->setPlainText("hello");
     w->Command5_Click();
-    EXPECT_EQ(w->PlayStatus, 3);
+    EXPECT_EQ(w->PlayStatus, reading::Idle);
     // The next start finds the empty record and selects the first voice.
     stop();
     ASSERT_TRUE(start());
@@ -85,15 +85,15 @@ TEST_F(ReaderTest, StartModes) {
 
     ASSERT_TRUE(start(path("notes.txt")));
     EXPECT_EQ(w->RichTextBox1->toPlainText(), "Read me.");
-    EXPECT_EQ(w->PlayStatus, 1);
+    EXPECT_EQ(w->PlayStatus, reading::Speaking);
 
     ASSERT_TRUE(start(kLinkToken + "_1Text from the browser"));
     EXPECT_EQ(w->RichTextBox1->toPlainText(), "Text from the browser");
     EXPECT_EQ(w->ActivateMe, 0); // consumed by the Speak it started
-    EXPECT_EQ(w->PlayStatus, 1);
+    EXPECT_EQ(w->PlayStatus, reading::Speaking);
 
     ASSERT_TRUE(start("x"));
-    EXPECT_EQ(w->PlayStatus, 3);
+    EXPECT_EQ(w->PlayStatus, reading::Idle);
     EXPECT_TRUE(w->RichTextBox1->toPlainText().isEmpty());
 
     exited = false;
@@ -135,7 +135,7 @@ TEST_F(ReaderTest, RelativePathsNameFilesOfTheStartingFolder) {
     QDir::setCurrent(before);
     ASSERT_TRUE(started);
     EXPECT_EQ(w->RichTextBox1->toPlainText(), "Read me.");
-    EXPECT_EQ(w->PlayStatus, 1);
+    EXPECT_EQ(w->PlayStatus, reading::Speaking);
 }
 
 TEST_F(ReaderTest, SettingsSurviveARestart) {

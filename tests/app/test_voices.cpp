@@ -26,7 +26,7 @@ TEST_F(ReaderTest, PickingAVoiceSwitchesStopsAndLocksTheList) {
     audio = platform::speech::AudioMode::Silent;
     w->Command5_Click();
     pick("English (TTS5.0)");
-    EXPECT_EQ(w->PlayStatus, 3); // the reading stopped
+    EXPECT_EQ(w->PlayStatus, reading::Idle); // the reading stopped
     EXPECT_EQ(program.tts.EngineGeneration, 5);
     EXPECT_EQ(program.tts.VoiceIndex, 0);
     EXPECT_EQ(program.tts.VoiceName, "English");
