@@ -3,6 +3,7 @@
 // faces of the Speak/Pause button.
 
 #include "app/sorelmain.h"
+#include "app/tray.h"
 #include "app/windowlist.h"
 #include "platform/textfile.h"
 #include "platform/windowdrag.h"
@@ -22,7 +23,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
-#include <QSystemTrayIcon>
 #include <QVBoxLayout>
 #include <QWindow>
 

@@ -30,9 +30,10 @@ class QPlainTextEdit;
 class QPushButton;
 
 class QSlider;
-class QSystemTrayIcon;
 
 namespace sonorel::app {
+
+class NotificationIcon;
 
 // The hidden rich-text box that loads files: rich text as its plain text,
 // anything else as plain text. A file that cannot be loaded keeps the old text;
@@ -186,7 +187,7 @@ public:
     QLabel* Label15 = nullptr; // the slide reader's default word look
     QSlider* cpvSlider1 = nullptr;
     QCheckBox* Check1 = nullptr;
-    QSystemTrayIcon* tray = nullptr;
+    NotificationIcon* tray = nullptr; // none without a notification area
 
     // Twips per pixel on this screen (15 at 96 dpi).
     double twipsPerPixel() const;

@@ -1,6 +1,7 @@
 // Start-up, the settings files and shutdown of the main window.
 
 #include "app/sorelmain.h"
+#include "app/tray.h"
 #include "platform/files.h"
 #include "shared/linkcommand.h"
 #include "shared/skiponerror.h"
@@ -19,7 +20,6 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QSlider>
-#include <QSystemTrayIcon>
 #include <QTextCursor>
 
 namespace sonorel::app {
@@ -170,18 +170,15 @@ bool sorelmain::actOnCommandLine(const QString& commandLine) {
 }
 
 void sorelmain::installTray() {
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
-        return; // the window stays the way back in (see closeEvent)
-    tray = new QSystemTrayIcon(windowIcon(), this);
-    tray->setToolTip("Sonorel, Left-click or Right-click please");
-    connect(tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
-        if (why == QSystemTrayIcon::Context) {
-            m_program.MenuAnchor = QCursor::pos();
-            m_windows.show(WindowId::QuickMenu);
-            return;
-        }
-        if (why != QSystemTrayIcon::Trigger)
-            return;
+    // Without one the window stays the way back in (see putAway).
+    tray = NotificationIcon::install(windowIcon(), this);
+    if (!tray)
+        return;
+    connect(tray, &NotificationIcon::menuRequested, this, [this](QPoint at) {
+        m_program.MenuAnchor = at;
+        m_windows.show(WindowId::QuickMenu);
+    });
+    connect(tray, &NotificationIcon::clicked, this, [this] {
         if (isVisible() && !isMinimized()) {
             hide();
             return;
@@ -190,7 +187,6 @@ void sorelmain::installTray() {
         activateWindow();
         raise();
     });
-    tray->show();
 }
 
 void sorelmain::firstRunCheck() {
