@@ -18,6 +18,7 @@ chmod 755 "$work"
 cleanup() {
     [ -n "${group:-}" ] && end_group "$group"
     stop_display
+    chmod -R u+w "$work" 2>/dev/null
     rm -rf "$work"
 }
 trap cleanup EXIT
