@@ -17,6 +17,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Sonorel");
     QApplication::setOrganizationName("Sonorel");
+    // Desktops match the window to its menu entry and icon by this name.
+    QApplication::setDesktopFileName("io.github.sonorel.Sonorel");
     // The window hides to the tray; only ExitAll ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
 

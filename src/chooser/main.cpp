@@ -10,6 +10,8 @@ int main(int argc, char* argv[]) {
         return 1;
     QApplication app(argc, argv);
     QApplication::setApplicationName("Vocelle");
+    // Desktops match the window to its menu entry and icon by this name.
+    QApplication::setDesktopFileName("io.github.sonorel.Vocelle");
     QMainWindow window;
     window.setWindowTitle("Vocelle");
     window.resize(320, 240);
