@@ -27,8 +27,7 @@ mp3end::mp3end(FinishReport report, platform::ShellOpener& shell, QWidget* paren
 
     auto* grid = new QGridLayout;
     const auto row = [&](int r, const QString& caption, const QString& value) {
-        auto* title = new QLabel(caption, this);
-        grid->addWidget(title, r, 0);
+        grid->addWidget(new QLabel(caption, this), r, 0);
         auto* label = new QLabel(value, this);
         grid->addWidget(label, r, 1);
         // Read as "REC rate: 29", not a bare number.
