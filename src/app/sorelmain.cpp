@@ -5,11 +5,13 @@
 #include "app/sorelmain.h"
 #include "app/tray.h"
 #include "app/windowlist.h"
+#include "platform/accessiblename.h"
 #include "platform/textfile.h"
 #include "platform/windowdrag.h"
 #include "shared/elapsed.h"
 
 #include <cmath>
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -17,6 +19,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -54,6 +57,8 @@ QSlider* scale(QWidget* parent, QGridLayout* grid, int column, const QString& ca
     bar->setValue(position);
     bar->setToolTip(tip);
     bar->setMinimumHeight(64);
+    // Told by the caption above it; its value is the number shown below it.
+    platform::nameAfter(bar, title);
     value = new QLabel(QString::number(position), parent);
     value->setAlignment(Qt::AlignCenter);
     value->setMinimumWidth(value->fontMetrics().horizontalAdvance("100") + 4);
@@ -127,6 +132,9 @@ void sorelmain::buildControls() {
     RichTextBox1 = new QPlainTextEdit(this);
     RichTextBox1->setObjectName("RichTextBox1");
     RichTextBox1->setToolTip("Paste text here");
+    platform::nameAs(RichTextBox1, "Text to read");
+    // Tab leaves the box for the buttons, as everywhere else in the window.
+    RichTextBox1->setTabChangesFocus(true);
     // The spoken word stays visible when the focus is elsewhere.
     QPalette p = RichTextBox1->palette();
     p.setColor(QPalette::Inactive, QPalette::Highlight,
@@ -139,6 +147,7 @@ void sorelmain::buildControls() {
     Frame1 = new QFrame(this);
     Frame1->setObjectName("Frame1");
     Frame1->setFrameShape(QFrame::StyledPanel);
+    platform::nameAs(Frame1, "Reading controls");
     Frame1->installEventFilter(this);
 
     Command5 = button(Frame1, "S&peak", "Read aloud");
@@ -160,12 +169,16 @@ void sorelmain::buildControls() {
     Combo1 = new QComboBox(Frame1);
     Combo1->setObjectName("Combo1");
     Combo1->hide();
+    // Escape gives up the choice: the list goes and the Voice button has the focus.
+    Combo1->installEventFilter(this);
+    Combo1->view()->installEventFilter(this);
 
     cpvSlider1 = new QSlider(Qt::Horizontal, Frame1);
     cpvSlider1->setObjectName("cpvSlider1");
     cpvSlider1->setRange(0, 0);
     cpvSlider1->setEnabled(false);
     cpvSlider1->setToolTip("Reading position");
+    platform::nameAs(cpvSlider1, "Reading position");
     Label13 = new QLabel("00:00:00", Frame1);
     Label13->setToolTip("Reading time");
     Check1 = new QCheckBox("&Text", Frame1);
@@ -182,6 +195,7 @@ void sorelmain::buildControls() {
     Image1 = new QLabel(Frame1);
     Image1->setPixmap(windowIcon().pixmap(24, 24));
     Image1->setToolTip("Reviews of text to speech engines");
+    platform::nameAs(Image1, "Sonorel picture");
     Label15 = new QLabel(this);
     Label15->hide();
 
@@ -214,6 +228,16 @@ void sorelmain::buildControls() {
     brandRow->addWidget(Label8, 0, Qt::AlignHCenter);
     brandRow->addWidget(Label10, 0, Qt::AlignHCenter);
     brandRow->addStretch();
+
+    // Tab goes as the eye reads: the text, the rows of buttons, the position
+    // and the text switch below them, then the scales to their right.
+    QWidget* previous = RichTextBox1;
+    for (QWidget* next : std::initializer_list<QWidget*>{
+             Command5, Command6, Command7, Command3, Command4, Command2, Command1, Command8,
+             Command9, cpvSlider1, Check1, VScroll1, VScroll2, VScroll3}) {
+        setTabOrder(previous, next);
+        previous = next;
+    }
 
     auto* panel = new QHBoxLayout(Frame1);
     panel->setContentsMargins(8, 6, 8, 6);
@@ -357,6 +381,18 @@ bool sorelmain::eventFilter(QObject* watched, QEvent* event) {
     }
     if (event->type() == QEvent::MouseMove && watched != Combo1)
         initButton();
+    if (event->type() == QEvent::KeyPress && (watched == Combo1 || watched == Combo1->view()) &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        // After the list has closed itself.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                Combo1->hidePopup();
+                Combo1->hide();
+                Command7->setFocus(Qt::OtherFocusReason);
+            },
+            Qt::QueuedConnection);
+    }
     if (event->type() == QEvent::MouseButtonPress && watched == RichTextBox1->viewport()) {
         auto* press = static_cast<QMouseEvent*>(event);
         if (press->button() == Qt::LeftButton && TextLength > 0 && PlayStatus == reading::Idle) {

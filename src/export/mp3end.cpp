@@ -1,11 +1,13 @@
 #include "export/mp3end.h"
 
+#include "platform/accessiblename.h"
 #include "platform/windowdrag.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace sonorel::exporting {
@@ -28,6 +30,8 @@ mp3end::mp3end(FinishReport report, platform::ShellOpener& shell, QWidget* paren
         grid->addWidget(new QLabel(caption, this), r, 0);
         auto* label = new QLabel(value, this);
         grid->addWidget(label, r, 1);
+        // Read as "REC rate: 29", not a bare number.
+        platform::nameAs(label, platform::spokenCaption(caption) + " " + value);
         return label;
     };
     Label6 = row(0, QStringLiteral("REC engine:"), m_report.voice);
@@ -46,6 +50,12 @@ mp3end::mp3end(FinishReport report, platform::ShellOpener& shell, QWidget* paren
     column->addLayout(buttons);
     connect(Command1, &QPushButton::clicked, this, &mp3end::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &mp3end::Command2_Click);
+    Command1->setToolTip(QStringLiteral("Play the saved file"));
+    Command2->setToolTip(QStringLiteral("Close this window"));
+    platform::nameAs(Label2, QStringLiteral("Saved file ") + m_report.targetFile);
+    // Escape closes the notice, as it closes a dialog.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &mp3end::Command2_Click);
 
     // Labels take the presses otherwise; the drag works anywhere on the window.
     QList<QWidget*> labels;

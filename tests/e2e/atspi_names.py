@@ -1,0 +1,147 @@
+#!/usr/bin/python3
+# The real reader seen the way a screen reader sees it: over the desktop's
+# accessibility bus. Every push button, slider, check box, combo box and text
+# control must have a name, the scales must be named after their captions and
+# report the number shown below them, and moving a scale through the bus must
+# move the number too.
+#
+# Run inside a session bus and an X server of its own:
+#   dbus-run-session -- xvfb-run -a /usr/bin/python3 atspi_names.py BIN_DIR
+
+import os
+import shutil
+import stat
+import subprocess
+import sys
+import tempfile
+import time
+
+NAMED_ROLES = ("push button", "slider", "check box", "combo box", "text", "entry")
+
+
+def wait_for(what, timeout):
+    """What `what` returns once it is true, or None after `timeout` seconds."""
+    end = time.monotonic() + timeout
+    while True:
+        found = what()
+        if found or time.monotonic() > end:
+            return found
+        time.sleep(0.2)
+
+
+def walk(node, depth=0):
+    if node is None or depth > 30:
+        return
+    yield node
+    for i in range(node.childCount):
+        yield from walk(node.getChildAtIndex(i), depth + 1)
+
+
+def main():
+    bin_dir = sys.argv[1]
+    top = tempfile.mkdtemp(prefix="sonorel-atspi-")
+    # A program folder, a home and a runtime folder of the test's own: the
+    # reader writes its settings beside itself.
+    for name in ("sorel", "speak.bmp", "pause.bmp", "bell.wav", "sonorel.png"):
+        source = os.path.join(bin_dir, name)
+        if os.path.exists(source):
+            shutil.copy2(source, os.path.join(top, name))
+    run = os.path.join(top, "run")
+    os.mkdir(run)
+    os.chmod(run, stat.S_IRWXU)
+    os.environ["HOME"] = os.path.join(top, "home")
+    os.environ["XDG_RUNTIME_DIR"] = run
+    os.environ["XDG_CONFIG_HOME"] = os.path.join(top, "config")
+    os.mkdir(os.environ["HOME"])
+
+    launcher = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
+    reader = None
+    failures = []
+    try:
+        import pyatspi
+
+        env = dict(os.environ)
+        env.update({"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1", "QT_QPA_PLATFORM": "xcb",
+                    "SONOREL_AUDIO": "silent"})
+        reader = subprocess.Popen([os.path.join(top, "sorel")], cwd=top, env=env)
+
+        desktop = pyatspi.Registry.getDesktop(0)
+
+        def sonorel_with_scales():
+            for i in range(desktop.childCount):
+                app = desktop.getChildAtIndex(i)
+                if app is None or app.name != "Sonorel":
+                    continue
+                sliders = [n for n in walk(app) if n.getRoleName() == "slider"]
+                if len(sliders) >= 4:
+                    return app
+            return None
+
+        app = wait_for(sonorel_with_scales, 60)
+        if app is None:
+            print("FAIL: the reader never showed its window on the accessibility bus")
+            return 1
+        nodes = list(walk(app))
+        counts = {}
+        for node in nodes:
+            role = node.getRoleName()
+            if role not in NAMED_ROLES:
+                continue
+            counts[role] = counts.get(role, 0) + 1
+            if not node.name.strip():
+                failures.append("a %s has no name (description %r)" % (role, node.description))
+        print("named controls seen:", counts)
+        if counts.get("push button", 0) < 9:
+            failures.append("fewer than nine push buttons: %r" % counts)
+        if counts.get("check box", 0) < 1:
+            failures.append("no check box")
+        if counts.get("text", 0) + counts.get("entry", 0) < 1:
+            failures.append("no text control")
+
+        # Each scale and the number below it: the next sibling in the panel.
+        scales = {}
+        for node in nodes:
+            if node.getRoleName() == "slider" and node.name in ("Volume", "Rate", "Pitch"):
+                parent = node.parent
+                shown = parent.getChildAtIndex(node.getIndexInParent() + 1)
+                scales[node.name] = (node, shown)
+        for name in ("Volume", "Rate", "Pitch"):
+            if name not in scales:
+                failures.append("no slider named %s" % name)
+                continue
+            node, shown = scales[name]
+            value = node.queryValue()
+            current = int(round(value.currentValue))
+            print("%s: value %d of %d..%d, shown %r" % (name, current, value.minimumValue,
+                                                       value.maximumValue, shown.name))
+            if (value.minimumValue, value.maximumValue) != (0, 100):
+                failures.append("%s runs %r..%r, not 0..100" % (name, value.minimumValue,
+                                                                 value.maximumValue))
+            if shown.name != str(current):
+                failures.append("%s reports %d but %r is shown" % (name, current, shown.name))
+        if "Volume" in scales and int(round(scales["Volume"][0].queryValue().currentValue)) != 100:
+            failures.append("a fresh Volume is not at 100")
+        if "Rate" in scales:
+            node, shown = scales["Rate"]
+            node.queryValue().currentValue = 42
+            if not wait_for(lambda: shown.name == "42", 10):
+                failures.append("Rate moved to 42 over the bus shows %r" % shown.name)
+        if reader.poll() is not None:
+            failures.append("the reader ended with %r" % reader.returncode)
+    finally:
+        if reader is not None and reader.poll() is None:
+            reader.terminate()
+            try:
+                reader.wait(10)
+            except subprocess.TimeoutExpired:
+                reader.kill()
+        launcher.terminate()
+        launcher.wait(10)
+        shutil.rmtree(top, ignore_errors=True)
+    for f in failures:
+        print("FAIL:", f)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
