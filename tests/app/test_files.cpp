@@ -23,6 +23,7 @@ QByteArray contents(const QString& file) {
 TEST_F(ReaderTest, OpenShowsThePlainTextOfRichTextAndRemembersTheFolder) {
     ASSERT_TRUE(start());
     const QString rtf = QString(SONOREL_TESTDATA) + "/rtf/simple.rtf";
+    ASSERT_TRUE(platform::loadTextFile(rtf)) << "missing test file " << rtf.toStdString();
     dialogs.answer(std::optional<FileChoice>(FileChoice{rtf, 1}));
     w->Command3_Click();
     ASSERT_EQ(dialogs.fileDialogs.size(), 1);
