@@ -27,4 +27,19 @@ struct Services {
     platform::speech::SinkFactory sinks;
 };
 
+// The services of an object whose members carry the services' names (the real
+// set of the program, the doubles of a test).
+template <class Parts> Services servicesOf(Parts& p, platform::speech::SinkFactory sinks) {
+    return {.folder = p.folder,
+            .registry = p.registry,
+            .dialogs = p.dialogs,
+            .clock = p.clock,
+            .processes = p.processes,
+            .shell = p.shell,
+            .temp = p.temp,
+            .gen4 = p.gen4,
+            .gen5 = p.gen5,
+            .sinks = std::move(sinks)};
+}
+
 } // namespace sonorel::app

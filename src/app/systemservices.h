@@ -12,16 +12,8 @@ namespace sonorel::app {
 struct SystemServices {
     SystemServices(const QString& programFolder, const QString& registryFile,
                    platform::speech::SinkFactory sinks)
-        : folder(programFolder), registry(registryFile), services{.folder = folder,
-                                                                  .registry = registry,
-                                                                  .dialogs = dialogs,
-                                                                  .clock = clock,
-                                                                  .processes = processes,
-                                                                  .shell = shell,
-                                                                  .temp = temp,
-                                                                  .gen4 = gen4,
-                                                                  .gen5 = gen5,
-                                                                  .sinks = std::move(sinks)} {}
+        : folder(programFolder), registry(registryFile),
+          services(servicesOf(*this, std::move(sinks))) {}
 
     platform::LinuxProgramFolder folder;
     platform::FileRegistryStore registry;

@@ -19,7 +19,7 @@
 namespace sonorel::test {
 
 class ReaderTest : public TempDirTest {
-protected:
+public: // the doubles are named as the services they stand for (servicesOf)
     ScriptedFamily gen4{{"Mary", "Kal", "Rms"}};
     ScriptedFamily gen5{{"English", "German"}};
     FakeProgramFolder folder{path()};
@@ -41,16 +41,7 @@ protected:
         w.reset();
         program = app::Program();
         services = std::make_unique<app::Services>(
-            app::Services{.folder = folder,
-                          .registry = registry,
-                          .dialogs = dialogs,
-                          .clock = clock,
-                          .processes = processes,
-                          .shell = shell,
-                          .temp = temp,
-                          .gen4 = gen4,
-                          .gen5 = gen5,
-                          .sinks = platform::speech::makeSinkFactory(audio, "test")});
+            app::servicesOf(*this, platform::speech::makeSinkFactory(audio, "test")));
         w = std::make_unique<app::sorelmain>(*services, program, windows);
         w->onExit = [this] { exited = true; };
         return w->Form_Load(commandLine);
@@ -81,17 +72,8 @@ struct RealWindow {
     FakeTempFolder temp{dir.filePath("tmp")};
     platform::speech::FliteFamily gen4;
     platform::speech::EspeakFamily gen5;
-    app::Services services{
-        .folder = folder,
-        .registry = registry,
-        .dialogs = dialogs,
-        .clock = clock,
-        .processes = processes,
-        .shell = shell,
-        .temp = temp,
-        .gen4 = gen4,
-        .gen5 = gen5,
-        .sinks = platform::speech::makeSinkFactory(platform::speech::AudioMode::Silent, "test")};
+    app::Services services = app::servicesOf(
+        *this, platform::speech::makeSinkFactory(platform::speech::AudioMode::Silent, "test"));
     app::Program program;
     app::Windows windows;
     app::sorelmain w{services, program, windows};
