@@ -13,6 +13,7 @@
 #include "app/systemservices.h"
 #include "benchtext.h"
 #include "benchutil.h"
+#include "export/speechrecording.h"
 #include "platform/speech/session.h"
 
 #include <algorithm>
@@ -210,13 +211,14 @@ void exitDuringSave(const QString& text) {
         e.window.RichTextBox1->setPlainText(stage.encoder ? text.left(5000) : text);
         e.dialogs.saveAnswer = platform::FileChoice{e.dir.filePath("exit.mp3"), 3};
         e.window.Command4_Click();
+        const exporting::RecordingState& save = e.window.speechSave->state();
         if (stage.encoder)
-            bench::spinUntil([&] { return e.window.pId || !e.window.isRecording(); },
+            bench::spinUntil([&] { return save.encoder.pid() || !e.window.isRecording(); },
                              kSaveTimeoutMs);
         else
-            bench::spinUntil([&] { return QFileInfo(e.program.TempWav).size() > (1 << 20); },
+            bench::spinUntil([&] { return QFileInfo(save.TempWav).size() > (1 << 20); },
                              kSaveTimeoutMs);
-        if (!e.window.isRecording() || (stage.encoder && !e.window.pId))
+        if (!e.window.isRecording() || (stage.encoder && !save.encoder.pid()))
             fail(QString(stage.name) + ": the save was not under way");
         QElapsedTimer t;
         t.start();
@@ -224,7 +226,7 @@ void exitDuringSave(const QString& text) {
         const double ms = t.nsecsElapsed() / 1e6;
         if (!exited || e.window.isRecording())
             fail(QString(stage.name) + ": ExitAll left the save running");
-        if (QFileInfo::exists(e.program.TempWav) || QFileInfo::exists(e.program.TempMp3))
+        if (QFileInfo::exists(save.TempWav) || QFileInfo::exists(save.TempMp3))
             fail(QString(stage.name) + ": temporary files were left behind");
         print(stage.name, ms, "ms");
     }

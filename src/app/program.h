@@ -41,14 +41,12 @@ struct Program {
     // Where the tray icon was right-clicked; read by the quick menu (to come).
     QPoint MenuAnchor;
 
-    // The speech export that runs, or ran last.
+    // The speech export that runs, or ran last, as its finish notice shows it (the
+    // export's progress and files are its own: exporting::SpeechRecording).
     QString RecVoice, RecRate, RecPitch; // voice list, rate and pitch labels at its start
     QDateTime RecStart;
-    std::int64_t RecElapsed = 0; // seconds since RecStart, at the last progress tick
-    QString TargetFile;          // the file the last save chose (text or sound)
-    QString RecTarget;           // the export's own target; a text save never changes it
-    QString TempWav, TempMp3;    // intermediate files of an MP3, in the private temp folder
-    std::uint32_t WaveEndValue = 0;
+    QString TargetFile; // the file the last save chose (text or sound)
+    QString RecTarget;  // the export's own target; a text save never changes it
 };
 
 } // namespace sonorel::app

@@ -19,7 +19,6 @@
 #include "shared/vbtimer.h"
 
 #include <functional>
-#include <optional>
 #include <QWidget>
 
 class QCheckBox;
@@ -30,6 +29,11 @@ class QPlainTextEdit;
 class QPushButton;
 
 class QSlider;
+
+namespace sonorel::exporting {
+class SpeechRecording;
+struct RecordingFailure;
+} // namespace sonorel::exporting
 
 namespace sonorel::app {
 
@@ -118,24 +122,8 @@ public:
     // --- speech saved as WAV or MP3
     // The sound types of the Save dialog: `path` is the dialog's cleaned choice.
     void saveSpeech(bool mp3, const QString& path);
-    void Timer101_Timer();    // once: take the WAV being written for size checks
-    void Timer1_Timer();      // generation-4 WAV progress and completion
-    void Timer102_Timer();    // until the encoder's MP3 exists
-    void Timer2_Timer();      // MP3 progress and the encoder's end
-    void Wavelin1_WaveStop(); // starts the encoder (once per recording)
-    // The generation-5 rendering's end: the WAV is complete (or failed).
-    void WaveVoice1_EndStream(int streamNumber, qint64 streamPosition);
-    bool isRecording() const { return m_recording; }
-    int TargetFileType = 0; // 3 MP3, 4 WAV
-    QString sText;
-    std::int64_t TextLen = 0;
-    QString sName;
-    int ISpeed = 0, IPitch = 0, IRealTime = 2048;
-    std::optional<double> EstimateWaveSize, EstimateMp3Size; // nothing: no estimate
-    std::int64_t WaveSize = 0;
-    int PercentWave = 0;
-    QString Wav2Mp3, exelocation;
-    std::optional<qint64> pId;
+    bool isRecording() const;
+    exporting::SpeechRecording* speechSave = nullptr; // the save's stages and timers
 
     // --- the command link
     void LinkExecute(const QString& command);
@@ -162,11 +150,7 @@ public:
     platform::speech::SpVoice* WaveVoice1 = nullptr;
     platform::speech::Wavelin* Wavelin1 = nullptr;
 
-    // --- run-time timers (interval 0 = stopped)
-    VbTimer* Timer101 = nullptr;
-    VbTimer* Timer1 = nullptr;
-    VbTimer* Timer102 = nullptr;
-    VbTimer* Timer2 = nullptr;
+    // --- run-time timers (interval 0 = stopped; the speech save's are its own)
     VbTimer* ReadingTime = nullptr;
     VbTimer* SaveSettings = nullptr;
     VbTimer* firstuse = nullptr;
@@ -262,22 +246,14 @@ private:
     bool mayOverwrite(const QString& target, bool mayBePlaying);
 
     // speech export
-    void recordSapi4(bool mp3);
-    void recordSapi5(bool mp3);
-    void showProgress(int percent);
-    void endRecording();
-    void finishRecording();
-    void failRecording(const QString& why);
-    void keepWaveInstead(const QString& why);
+    void createSpeechSave();
+    void showRecordingProgress(int percent, qint64 elapsedSeconds);
+    void showVoiceCaption();
+    void recordingFinished();
+    void recordingFailed(const exporting::RecordingFailure& failure);
     // The program ends during an export: stop the rendering and the encoder and
     // remove the temporary files.
     void abandonRecording();
-    bool m_recording = false;
-    int m_recordingGeneration = 0;
-    bool m_encoderAsked = false;
-    QString RecFile, Mp3File;                    // files whose sizes are watched; empty when none
-    platform::speech::SpFileStream m_waveStream; // written by WaveVoice1 while it renders
-    int m_waveStreamNumber = 0;
 
     // reading
     void focusRule();

@@ -106,23 +106,14 @@ void sorelmain::createSpeechObjects() {
     connect(NewsVoice1, &SpVoice::StartStream, this, &sorelmain::engineStarted);
     connect(NewsVoice1, &SpVoice::EndStream, this, &sorelmain::engineEnded);
     connect(NewsVoice1, &SpVoice::Word, this, &sorelmain::NewsVoice1_Word);
-    connect(Wavelin1, &platform::speech::Wavelin::WaveStop, this, &sorelmain::Wavelin1_WaveStop);
-    connect(WaveVoice1, &SpVoice::EndStream, this, &sorelmain::WaveVoice1_EndStream);
 }
 
 void sorelmain::createTimers() {
-    Timer101 = new VbTimer(this);
-    Timer1 = new VbTimer(this);
-    Timer102 = new VbTimer(this);
-    Timer2 = new VbTimer(this);
+    createSpeechSave();
     ReadingTime = new VbTimer(this);
     SaveSettings = new VbTimer(this, 15000);
     firstuse = new VbTimer(this);
     MonitorText1Len = new VbTimer(this, 1000);
-    connect(Timer101, &VbTimer::timeout, this, &sorelmain::Timer101_Timer);
-    connect(Timer1, &VbTimer::timeout, this, &sorelmain::Timer1_Timer);
-    connect(Timer102, &VbTimer::timeout, this, &sorelmain::Timer102_Timer);
-    connect(Timer2, &VbTimer::timeout, this, &sorelmain::Timer2_Timer);
     connect(SaveSettings, &VbTimer::timeout, this, &sorelmain::SaveSettings_Timer);
     connect(firstuse, &VbTimer::timeout, this, &sorelmain::firstuse_Timer);
     connect(ReadingTime, &VbTimer::timeout, this, &sorelmain::ReadingTime_Timer);

@@ -3,6 +3,7 @@
 // and pitch, how long it took; &Play opens the file with the desktop's player.
 // A press of the left button anywhere on the window drags it.
 
+#include "export/report.h"
 #include "platform/shellopen.h"
 
 #include <QWidget>
@@ -11,12 +12,6 @@ class QLabel;
 class QPushButton;
 
 namespace sonorel::exporting {
-
-struct FinishReport {
-    QString targetFile;
-    QString elapsed; // hh:mm:ss
-    QString voice, rate, pitch;
-};
 
 class mp3end final : public QWidget {
     Q_OBJECT

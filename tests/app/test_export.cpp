@@ -4,6 +4,7 @@
 // when the encoder or the rendering fails.
 
 #include "export/mp3end.h"
+#include "export/speechrecording.h"
 #include "readerfixture.h"
 #include "shared/linkcommand.h"
 #include "support/wavefile.h"
@@ -49,6 +50,10 @@ void resizeTo(const QString& file, double bytes) {
     ASSERT_TRUE(f.resize(qint64(bytes)));
 }
 
+const exporting::RecordingState& save(const app::sorelmain& w) {
+    return w.speechSave->state();
+}
+
 exporting::mp3end* finishNotice(app::Windows& windows) {
     return qobject_cast<exporting::mp3end*>(windows.find(app::WindowId::Mp3End));
 }
@@ -64,80 +69,81 @@ TEST_F(ReaderTest, Mp3ProgressFollowsTheFileSizesThroughBothStages) {
     w->RichTextBox1->setPlainText("  Hello there.  How are you?  ");
     dialogs.answer(std::optional<FileChoice>(FileChoice{path("talk.MP3"), 3}));
     w->Command4_Click();
+    exporting::SpeechRecording& chain = *w->speechSave;
+    const exporting::RecordingState& rec = chain.state();
     EXPECT_EQ(program.win.SaveExt, ".mp3");
     EXPECT_EQ(program.TargetFile, path("talk.MP3.mp3")) << "the extension test minds case";
     EXPECT_EQ(w->windowTitle(), "Mary (TTS4.0) Waiting   REC Engine: Mary (TTS4.0)");
-    EXPECT_EQ(w->sText, "Hello there.  How are you?");
-    EXPECT_EQ(w->TextLen, 24);
-    EXPECT_EQ(w->sName, "Mary");
-    EXPECT_EQ(w->IRealTime, 2048);
+    EXPECT_EQ(rec.sText, "Hello there.  How are you?");
+    EXPECT_EQ(rec.TextLen, 24);
+    EXPECT_EQ(rec.sName, "Mary");
+    EXPECT_EQ(rec.IRealTime, 2048);
     EXPECT_EQ(program.RecRate, w->Label5->text());
-    EXPECT_EQ(w->Timer101->interval(), 500);
+    EXPECT_EQ(chain.Timer101->interval(), 500);
     EXPECT_TRUE(w->isRecording());
     ASSERT_TRUE(waitForWaveEnd(registry, 1));
-    ASSERT_GT(readWave(program.TempWav).frames, 0);
-    ASSERT_TRUE(w->EstimateWaveSize);
-    const double estimate = *w->EstimateWaveSize;
+    ASSERT_GT(readWave(rec.TempWav).frames, 0);
+    ASSERT_TRUE(rec.EstimateWaveSize);
+    const double estimate = *rec.EstimateWaveSize;
 
     // The WAV "still being written", at sizes the test picks.
     setWaveEnd(registry, 2);
-    resizeTo(program.TempWav, estimate * 20.5);
-    w->Timer101_Timer();
-    EXPECT_EQ(w->Timer101->interval(), 0);
-    EXPECT_EQ(w->Timer1->interval(), 500);
+    resizeTo(rec.TempWav, estimate * 20.5);
+    chain.Timer101_Timer();
+    EXPECT_EQ(chain.Timer101->interval(), 0);
+    EXPECT_EQ(chain.Timer1->interval(), 500);
     clock.advanceSeconds(3700);
-    w->Timer1_Timer();
+    chain.Timer1_Timer();
     EXPECT_EQ(w->windowTitle(), "Mary (TTS4.0)   Completed: 20%  Elapsed Time: 01:01:40   REC "
                                 "Engine: Mary (TTS4.0)");
-    resizeTo(program.TempWav, estimate * 80);
-    w->Timer1_Timer();
+    resizeTo(rec.TempWav, estimate * 80);
+    chain.Timer1_Timer();
     EXPECT_TRUE(w->windowTitle().contains("Completed: 50%")) << "the WAV is half of an MP3";
     EXPECT_TRUE(processes.started.isEmpty());
 
     setWaveEnd(registry, 1);
-    w->Timer1_Timer();
+    chain.Timer1_Timer();
     EXPECT_EQ(waveEnd(registry), 3u);
-    EXPECT_EQ(w->Timer1->interval(), 0);
-    EXPECT_EQ(w->Timer102->interval(), 500);
+    EXPECT_EQ(chain.Timer1->interval(), 0);
+    EXPECT_EQ(chain.Timer102->interval(), 500);
     ASSERT_EQ(processes.started.size(), 1);
     EXPECT_EQ(processes.started[0].program, path("lame"));
-    EXPECT_EQ(processes.started[0].arguments,
-              QStringList({"-f", program.TempWav, program.TempMp3}));
+    EXPECT_EQ(processes.started[0].arguments, QStringList({"-f", rec.TempWav, rec.TempMp3}));
     EXPECT_EQ(processes.started[0].mode, platform::WindowMode::Hidden);
     // The control's own stop notification arrives as well: still one encoder.
     QCoreApplication::sendPostedEvents(w->Wavelin1);
     EXPECT_EQ(processes.started.size(), 1);
-    EXPECT_EQ(w->Wav2Mp3, program.TempWav + " " + program.TempMp3);
-    EXPECT_TRUE(program.TempWav.startsWith(temp.path() + "/"));
+    EXPECT_EQ(rec.Wav2Mp3, rec.TempWav + " " + rec.TempMp3);
+    EXPECT_TRUE(rec.TempWav.startsWith(temp.path() + "/"));
     const qint64 pid = processes.started[0].pid;
-    EXPECT_EQ(w->pId, pid);
-    ASSERT_TRUE(w->EstimateMp3Size);
-    const double mp3Estimate = *w->EstimateMp3Size;
+    EXPECT_EQ(rec.encoder.pid(), pid);
+    ASSERT_TRUE(rec.EstimateMp3Size);
+    const double mp3Estimate = *rec.EstimateMp3Size;
     EXPECT_DOUBLE_EQ(mp3Estimate, double(qint64(estimate * 80)) / 24844076 * 2253740 / 50);
 
-    w->Timer102_Timer(); // the encoder runs but has written nothing yet
-    EXPECT_EQ(w->Timer102->interval(), 500);
-    ASSERT_TRUE(writeFileAtomically(program.TempMp3, QByteArray(int(mp3Estimate * 30.5), 'm')));
-    w->Timer102_Timer();
-    EXPECT_EQ(w->Timer102->interval(), 0);
-    EXPECT_EQ(w->Timer2->interval(), 500);
-    w->Timer2_Timer();
+    chain.Timer102_Timer(); // the encoder runs but has written nothing yet
+    EXPECT_EQ(chain.Timer102->interval(), 500);
+    ASSERT_TRUE(writeFileAtomically(rec.TempMp3, QByteArray(int(mp3Estimate * 30.5), 'm')));
+    chain.Timer102_Timer();
+    EXPECT_EQ(chain.Timer102->interval(), 0);
+    EXPECT_EQ(chain.Timer2->interval(), 500);
+    chain.Timer2_Timer();
     EXPECT_TRUE(w->windowTitle().contains("Completed: 80%  Elapsed Time: 01:01:40   REC"));
-    resizeTo(program.TempMp3, mp3Estimate * 70);
-    w->Timer2_Timer();
+    resizeTo(rec.TempMp3, mp3Estimate * 70);
+    chain.Timer2_Timer();
     EXPECT_EQ(w->windowTitle(), "Mary (TTS4.0)   Completed: 100%  Elapsed Time:01:01:40   REC "
                                 "Engine: Mary (TTS4.0)");
     EXPECT_FALSE(windows.isOpen(app::WindowId::Mp3End));
 
-    const QByteArray mp3 = readWholeFile(program.TempMp3);
+    const QByteArray mp3 = readWholeFile(rec.TempMp3);
     processes.finish(pid);
     clock.advanceSeconds(2);
-    w->Timer2_Timer();
+    chain.Timer2_Timer();
     EXPECT_EQ(readWholeFile(path("talk.MP3.mp3")), mp3);
-    EXPECT_FALSE(QFile::exists(program.TempWav));
-    EXPECT_FALSE(QFile::exists(program.TempMp3));
+    EXPECT_FALSE(QFile::exists(rec.TempWav));
+    EXPECT_FALSE(QFile::exists(rec.TempMp3));
     EXPECT_FALSE(w->isRecording());
-    EXPECT_EQ(w->Timer2->interval(), 0);
+    EXPECT_EQ(chain.Timer2->interval(), 0);
     EXPECT_EQ(w->windowTitle(), "Mary (TTS4.0)");
     exporting::mp3end* notice = finishNotice(windows);
     ASSERT_TRUE(notice);
@@ -160,7 +166,7 @@ TEST_F(ReaderTest, WavWithoutARateEstimateStillFinishesOnItsTimers) {
                      [&](const QString& title) { captions << title; });
     dialogs.answer(std::optional<FileChoice>(FileChoice{path("talk"), 4}));
     w->Command4_Click();
-    EXPECT_FALSE(w->EstimateWaveSize);
+    EXPECT_FALSE(save(*w).EstimateWaveSize);
     ASSERT_TRUE(spinUntil([&] { return !w->isRecording(); }, 15000));
     EXPECT_TRUE(dialogs.messages.isEmpty());
     const WaveStats wave = readWave(path("talk.wav"));
@@ -195,7 +201,7 @@ TEST_F(ReaderTest, SoundSaveAsksBeforeReplacingAndNoLeavesTheFile) {
     EXPECT_EQ(question.defaultButton, 2);
     EXPECT_EQ(readWholeFile(path("song.MP3.mp3")), "old");
     EXPECT_FALSE(w->isRecording());
-    EXPECT_EQ(w->Timer101->interval(), 0);
+    EXPECT_EQ(w->speechSave->Timer101->interval(), 0);
     EXPECT_EQ(w->windowTitle(), "Mary (TTS4.0)");
     EXPECT_EQ(waveEnd(registry), std::nullopt) << "nothing was recorded";
 }
@@ -250,13 +256,13 @@ TEST_F(ReaderTest, ExitDuringASaveStopsItAtOnceAndLeavesNoTemporaryFiles) {
         w->ExitAll();
         EXPECT_TRUE(exited) << voice.toStdString();
         EXPECT_FALSE(w->isRecording());
-        EXPECT_FALSE(QFile::exists(program.TempWav)) << voice.toStdString();
+        EXPECT_FALSE(QFile::exists(save(*w).TempWav)) << voice.toStdString();
         // The rendering has stopped; its late end starts nothing.
         spinFor(300);
         EXPECT_FALSE(w->Wavelin1->isRecording()) << voice.toStdString();
         EXPECT_TRUE(w->WaveVoice1->WaitUntilDone(0)) << voice.toStdString();
         EXPECT_TRUE(processes.started.isEmpty()) << voice.toStdString();
-        EXPECT_FALSE(QFile::exists(program.TempWav)) << voice.toStdString();
+        EXPECT_FALSE(QFile::exists(save(*w).TempWav)) << voice.toStdString();
         EXPECT_FALSE(QFile::exists(path("book.mp3")));
         EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages[0].text.toStdString();
         EXPECT_FALSE(windows.isOpen(app::WindowId::Mp3End));
@@ -294,13 +300,13 @@ TEST_F(ReaderTest, ExitDuringASaveStopsItAtOnceAndLeavesNoTemporaryFiles) {
     w->Command4_Click();
     ASSERT_TRUE(spinUntil([&] { return !processes.started.isEmpty(); }, 15000));
     const qint64 pid = processes.started[0].pid;
-    ASSERT_TRUE(writeFileAtomically(program.TempMp3, "ID3 half an MP3"));
+    ASSERT_TRUE(writeFileAtomically(save(*w).TempMp3, "ID3 half an MP3"));
     w->ExitAll();
     EXPECT_TRUE(exited);
     EXPECT_EQ(processes.terminated, QList<qint64>{pid});
     EXPECT_FALSE(processes.isAlive(pid));
-    EXPECT_FALSE(QFile::exists(program.TempWav));
-    EXPECT_FALSE(QFile::exists(program.TempMp3));
+    EXPECT_FALSE(QFile::exists(save(*w).TempWav));
+    EXPECT_FALSE(QFile::exists(save(*w).TempMp3));
     EXPECT_FALSE(QFile::exists(path("book.mp3")));
     EXPECT_FALSE(w->isRecording());
 
@@ -332,9 +338,9 @@ TEST_F(ReaderTest, EncoderFailuresKeepTheSpeechAsWav) {
     EXPECT_TRUE(dialogs.messages[0].text.contains(path("book.wav")));
     EXPECT_GT(readWave(path("book.wav")).frames, 0);
     EXPECT_FALSE(QFile::exists(path("book.mp3")));
-    EXPECT_FALSE(QFile::exists(program.TempWav));
+    EXPECT_FALSE(QFile::exists(save(*w).TempWav));
     EXPECT_FALSE(w->isRecording());
-    EXPECT_EQ(w->Timer102->interval(), 0);
+    EXPECT_EQ(w->speechSave->Timer102->interval(), 0);
     EXPECT_FALSE(windows.isOpen(app::WindowId::Mp3End));
 
     // An encoder that ends without writing anything: the next free WAV name.
@@ -343,11 +349,11 @@ TEST_F(ReaderTest, EncoderFailuresKeepTheSpeechAsWav) {
     w->Command4_Click();
     ASSERT_TRUE(spinUntil([&] { return !processes.started.isEmpty(); }, 15000));
     ASSERT_EQ(processes.started.size(), 1);
-    EXPECT_EQ(w->Timer102->interval(), 500);
-    w->Timer102_Timer();
+    EXPECT_EQ(w->speechSave->Timer102->interval(), 500);
+    w->speechSave->Timer102_Timer();
     EXPECT_TRUE(w->isRecording()) << "still waiting for the encoder";
     processes.finish(processes.started[0].pid);
-    w->Timer102_Timer();
+    w->speechSave->Timer102_Timer();
     ASSERT_EQ(dialogs.messages.size(), 2);
     EXPECT_TRUE(dialogs.messages[1].text.contains("ended without writing"));
     EXPECT_TRUE(dialogs.messages[1].text.contains(path("book (2).wav")));
@@ -396,14 +402,14 @@ TEST_F(ReaderTest, TextSavedWhileARecordingRunsLeavesTheRecordingItsOwnTarget) {
     // The encoder (a double here) writes its MP3 and ends.
     ASSERT_TRUE(spinUntil([&] { return !processes.started.isEmpty(); }, 15000));
     const QByteArray mp3 = "ID3 the encoded speech";
-    ASSERT_TRUE(writeFileAtomically(program.TempMp3, mp3));
+    ASSERT_TRUE(writeFileAtomically(save(*w).TempMp3, mp3));
     processes.finish(processes.started[0].pid);
     ASSERT_TRUE(spinUntil([&] { return !w->isRecording(); }, 15000));
 
     EXPECT_EQ(readWholeFile(path("talk.mp3")), mp3);
     EXPECT_EQ(readWholeFile(path("notes.txt")), kSentences.toUtf8() + "\r\n");
-    EXPECT_FALSE(QFile::exists(program.TempWav));
-    EXPECT_FALSE(QFile::exists(program.TempMp3));
+    EXPECT_FALSE(QFile::exists(save(*w).TempWav));
+    EXPECT_FALSE(QFile::exists(save(*w).TempMp3));
     EXPECT_EQ(dialogs.messages.size(), 1);
     ASSERT_TRUE(finishNotice(windows));
     EXPECT_EQ(finishNotice(windows)->Label2->text(), path("talk.mp3"));

@@ -1,5 +1,6 @@
 // Speech saved as WAV and MP3 with the real voices and the real encoder.
 
+#include "export/speechrecording.h"
 #include "readerfixture.h"
 #include "support/wavefile.h"
 
@@ -71,14 +72,14 @@ TEST(RealExport, ExitDuringASaveEndsAtOnceWithoutTemporaryFiles) {
         w.Command4_Click();
         ASSERT_TRUE(w.isRecording()) << stage.name;
         const QString tmp = real.dir.filePath("tmp");
+        const exporting::RecordingState& save = w.speechSave->state();
         std::optional<qint64> encoder;
         if (stage.waitForEncoder) {
-            ASSERT_TRUE(spinUntil([&] { return w.pId.has_value(); }, 120000));
-            encoder = *w.pId;
+            ASSERT_TRUE(spinUntil([&] { return save.encoder.pid().has_value(); }, 120000));
+            encoder = *save.encoder.pid();
             ASSERT_TRUE(real.processes.isAlive(*encoder)) << "the encoder is still at work";
         } else {
-            ASSERT_TRUE(
-                spinUntil([&] { return QFileInfo(real.program.TempWav).size() > 100000; }, 60000));
+            ASSERT_TRUE(spinUntil([&] { return QFileInfo(save.TempWav).size() > 100000; }, 60000));
         }
         w.ExitAll();
         EXPECT_TRUE(exited) << stage.name;
