@@ -162,7 +162,8 @@ platform::MessageAnswer sorelmain::switchErrorMessage(const SwitchError& error,
     const QString details = "Error number:" + QString::number(error.number) +
                             " Error description:" + error.description + "  ." +
                             "Please click No to continue or click Yes to end this appliaction";
-    platform::MessageSpec message{.buttons = platform::MessageButtons::YesNo,
+    platform::MessageSpec message{.text = {},
+                                  .buttons = platform::MessageButtons::YesNo,
                                   .icon = platform::MessageIcon::Question,
                                   .defaultButton = 2};
     if (unreliable) {
