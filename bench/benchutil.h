@@ -1,7 +1,7 @@
 #pragma once
 // What every benchmark program does: print a figure, let events run, take a median.
 
-#include "shared/eventwait.h"
+#include "platform/eventwait.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -17,7 +17,7 @@ inline void print(const char* name, double value, const char* unit) {
 
 // Looks every millisecond, so a measured moment is not rounded up by the wait.
 inline void spinUntil(const std::function<bool()>& done, int timeoutMs) {
-    runEventsUntil(done, timeoutMs, 1);
+    platform::runEventsUntil(done, timeoutMs, 1);
 }
 
 inline double median(std::vector<double> v) {

@@ -132,7 +132,8 @@ double saveSeconds(const QString& voice, Kind kind, const QString& text, const Q
     t.start();
     e.window.Command4_Click();
     // The click starts the save; the rest goes on on the window's events.
-    runEventsUntil([&] { return e.saved() || !e.dialogs.messages.isEmpty(); }, kSaveTimeoutMs);
+    platform::runEventsUntil([&] { return e.saved() || !e.dialogs.messages.isEmpty(); },
+                             kSaveTimeoutMs);
     const double seconds = t.nsecsElapsed() / 1e9;
     for (const platform::MessageSpec& m : std::as_const(e.dialogs.messages))
         fail("saving " + path + " with " + voice + " showed a message: " + m.text);

@@ -4,7 +4,7 @@
 #include "readerfixture.h"
 #include "reading/textsave.h"
 #include "shared/linkcommand.h"
-#include "support/specialfiles.h"
+#include "support/unusualfiles.h"
 
 #include <cstring>
 #include <QFile>

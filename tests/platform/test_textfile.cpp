@@ -1,5 +1,5 @@
 #include "platform/textfile.h"
-#include "support/specialfiles.h"
+#include "support/unusualfiles.h"
 #include "support/tempdir.h"
 
 #include <cstring>

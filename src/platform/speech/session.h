@@ -14,7 +14,7 @@
 
 #include "platform/speech/player.h"
 #include "platform/speech/synthesizer.h"
-#include "shared/eventwait.h"
+#include "platform/eventwait.h"
 
 #include <atomic>
 #include <condition_variable>

@@ -4,10 +4,10 @@
 
 #include <functional>
 
-namespace sonorel {
+namespace sonorel::platform {
 
 // Runs the event loop until `done` holds or `timeoutMs` passed (-1: no limit),
 // looking every `pollMs`; sleeps in the loop in between. True when done.
 bool runEventsUntil(const std::function<bool()>& done, int timeoutMs, int pollMs = 5);
 
-} // namespace sonorel
+} // namespace sonorel::platform

@@ -1,10 +1,10 @@
-#include "shared/eventwait.h"
+#include "platform/eventwait.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 
-namespace sonorel {
+namespace sonorel::platform {
 
 bool runEventsUntil(const std::function<bool()>& done, int timeoutMs, int pollMs) {
     if (done())
@@ -22,4 +22,4 @@ bool runEventsUntil(const std::function<bool()>& done, int timeoutMs, int pollMs
     return done();
 }
 
-} // namespace sonorel
+} // namespace sonorel::platform
