@@ -2,6 +2,7 @@
 
 #include "export/mp3end.h"
 #include "shared/elapsed.h"
+#include "slides/slidereadaloud.h"
 
 namespace sonorel::app {
 
@@ -14,6 +15,9 @@ void registerWindows(Windows& windows, const WindowContext& c) {
                                       elapsedText(p.RecStart.secsTo(c.services.clock.now())),
                                       p.RecVoice, p.RecRate, p.RecPitch},
                                      c.services.shell);
+    });
+    windows.registerWindow(WindowId::Slides, [c] {
+        return new slides::SlideReadAloud(c.services, c.program, c.reader);
     });
 }
 
