@@ -37,6 +37,27 @@ def walk(node, depth=0):
         yield from walk(node.getChildAtIndex(i), depth + 1)
 
 
+def check_slides(nodes, failures):
+    """The slide reader, opened at start: its controls are there under their names
+    (that every control has a name is checked for the whole program)."""
+    frame = next((n for n in nodes
+                  if n.name == "Slide read aloud words"
+                  and n.getRoleName() in ("frame", "filler")), None)
+    if frame is None:
+        failures.append("no slide reader window")
+        return
+    seen = {(n.getRoleName(), n.name) for n in walk(frame)}
+    wanted = [("text", "Word file"), ("slider", "Delay"), ("check box", "Full window"),
+              ("check box", "Random")]
+    wanted += [("push button", b) for b in ("Select word file", "Edit", "Begin", "Stop",
+                                            "Pause", "Previous", "Next", "Font", "Color",
+                                            "Close")]
+    for role, name in wanted:
+        if (role, name) not in seen and ("entry", name) not in seen:
+            failures.append("the slide reader has no %s named %s" % (role, name))
+    print("slide reader controls seen:", len(seen))
+
+
 def main():
     bin_dir = sys.argv[1]
     top = tempfile.mkdtemp(prefix="sonorel-atspi-")
@@ -62,7 +83,7 @@ def main():
 
         env = dict(os.environ)
         env.update({"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1", "QT_QPA_PLATFORM": "xcb",
-                    "SONOREL_AUDIO": "silent"})
+                    "SONOREL_AUDIO": "silent", "SONOREL_OPEN": "slides"})
         reader = subprocess.Popen([os.path.join(top, "sorel")], cwd=top, env=env)
 
         desktop = pyatspi.Registry.getDesktop(0)
@@ -126,6 +147,7 @@ def main():
             node.queryValue().currentValue = 42
             if not wait_for(lambda: shown.name == "42", 10):
                 failures.append("Rate moved to 42 over the bus shows %r" % shown.name)
+        check_slides(nodes, failures)
         if reader.poll() is not None:
             failures.append("the reader ended with %r" % reader.returncode)
     finally:
