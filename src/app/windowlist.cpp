@@ -1,6 +1,7 @@
 #include "app/windowlist.h"
 
 #include "export/mp3end.h"
+#include "quickmenu/sorelmenu.h"
 #include "shared/elapsed.h"
 
 namespace sonorel::app {
@@ -15,6 +16,8 @@ void registerWindows(Windows& windows, const WindowContext& c) {
                                       p.RecVoice, p.RecRate, p.RecPitch},
                                      c.services.shell);
     });
+    windows.registerWindow(WindowId::QuickMenu,
+                           [c] { return new quickmenu::sorelMenu(c.program); });
 }
 
 } // namespace sonorel::app

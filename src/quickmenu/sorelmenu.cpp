@@ -1,0 +1,34 @@
+#include "quickmenu/sorelmenu.h"
+
+#include "app/program.h"
+#include "platform/accessiblename.h"
+
+#include <QKeyEvent>
+
+namespace sonorel::quickmenu {
+
+sorelMenu::sorelMenu(const app::Program& program, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint),
+      m_program(program) {
+    setObjectName("sorelMenu");
+    setWindowTitle("Sonorel menu");
+    platform::nameAs(this, "Sonorel menu");
+    setFocusPolicy(Qt::StrongFocus);
+    setFixedSize(160, 40);
+}
+
+void sorelMenu::showEvent(QShowEvent* event) {
+    // At the pointer, every time it is shown again.
+    move(m_program.MenuAnchor);
+    QWidget::showEvent(event);
+}
+
+void sorelMenu::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+} // namespace sonorel::quickmenu
