@@ -168,12 +168,13 @@ NotificationIcon::NotificationIcon(const QIcon& icon, QWidget& mainWindow, Progr
                                    Windows& windows, QObject* parent)
     : QObject(parent), m_icon(new QSystemTrayIcon(icon, this)), m_window(mainWindow),
       m_clicks(m_window, program, windows) {
-    // Qt reports the icon's button press (it sees no release of its own).
+    // Qt reports the icon's button press (it sees no release of its own). The
+    // second of two quick clicks comes as a double click: still a left click.
     connect(m_icon, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason why) {
                 if (why == QSystemTrayIcon::Context)
                     m_clicks.rightClick(QCursor::pos());
-                else if (why == QSystemTrayIcon::Trigger)
+                else if (why == QSystemTrayIcon::Trigger || why == QSystemTrayIcon::DoubleClick)
                     m_clicks.leftClick(primaryScreenFacts());
             });
     m_icon->show();

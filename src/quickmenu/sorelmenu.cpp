@@ -8,19 +8,14 @@
 namespace sonorel::quickmenu {
 
 sorelMenu::sorelMenu(const app::Program& program, QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint),
-      m_program(program) {
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint) {
     setObjectName("sorelMenu");
     setWindowTitle("Sonorel menu");
     platform::nameAs(this, "Sonorel menu");
     setFocusPolicy(Qt::StrongFocus);
     setFixedSize(160, 40);
-}
-
-void sorelMenu::showEvent(QShowEvent* event) {
-    // At the pointer, every time it is shown again.
-    move(m_program.MenuAnchor);
-    QWidget::showEvent(event);
+    // Placed when it opens; showing it again while open leaves it where it is.
+    move(program.MenuAnchor);
 }
 
 void sorelMenu::keyPressEvent(QKeyEvent* event) {

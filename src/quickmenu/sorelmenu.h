@@ -17,11 +17,7 @@ public:
     explicit sorelMenu(const app::Program& program, QWidget* parent = nullptr);
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-
-private:
-    const app::Program& m_program;
 };
 
 } // namespace sonorel::quickmenu

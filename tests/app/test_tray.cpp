@@ -182,8 +182,12 @@ TEST_F(ReaderTest, IconClicksOpenAndCloseTheQuickMenuAtThePointer) {
     EXPECT_TRUE(w->isVisible());
     EXPECT_FALSE(w->isMinimized());
 
-    // A second right click somewhere else: the menu follows the pointer.
+    // The menu takes its place when it opens: a right click while it is open
+    // leaves it where it is; once closed, it opens at the new place.
     clicks.rightClick({300, 200});
+    clicks.rightClick({40, 60});
+    EXPECT_EQ(windows.find(app::WindowId::QuickMenu)->pos(), QPoint(300, 200));
+    clicks.leftClick(k768);
     clicks.rightClick({40, 60});
     EXPECT_EQ(windows.find(app::WindowId::QuickMenu)->pos(), QPoint(40, 60));
 }
