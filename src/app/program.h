@@ -40,6 +40,10 @@ struct Program {
     QDateTime IntervalBase;
     // Where the tray icon was right-clicked; read by the quick menu (to come).
     QPoint MenuAnchor;
+    // The main window's state (0 normal, 1 minimized, 2 maximized) just before the
+    // user last minimized, maximized, restored or closed it; the tray's left click
+    // restores it.
+    std::int16_t LastWindowState = 0;
 
     // The speech export that runs, or ran last, as its finish notice shows it (the
     // export's progress and files are its own: exporting::SpeechRecording).

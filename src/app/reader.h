@@ -17,6 +17,9 @@ class Reader {
 public:
     // Stops any reading, puts `text` into the reading box and reads it aloud.
     virtual void readText(const QString& text) = 0;
+    // Puts `text` into the reading box and nothing more (the clipboard watch
+    // fills the box before it stops the old reading and starts the new one).
+    virtual void putText(const QString& text) = 0;
     // The Speak/Pause and Stop buttons, whoever presses them.
     virtual void speakPause() = 0;
     virtual void stop() = 0;

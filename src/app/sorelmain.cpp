@@ -350,6 +350,13 @@ void sorelmain::Form_Resize() {
 }
 
 void sorelmain::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::WindowStateChange && event->spontaneous()) {
+        // Only changes the window system reports are the user's commands; the
+        // program's own state changes (the tray, start-up) arrive unspontaneous.
+        const Qt::WindowStates before = static_cast<QWindowStateChangeEvent*>(event)->oldState();
+        const int state = before & Qt::WindowMinimized ? 1 : before & Qt::WindowMaximized ? 2 : 0;
+        beforeSystemCommand(state, isMinimized());
+    }
     QWidget::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
         m_program.win.WinState = windowState();

@@ -35,6 +35,10 @@ class SpeechRecording;
 struct RecordingFailure;
 } // namespace sonorel::exporting
 
+namespace sonorel::link {
+class ClipboardWatch;
+} // namespace sonorel::link
+
 namespace sonorel::app {
 
 class NotificationIcon;
@@ -75,6 +79,7 @@ public:
 
     // --- what other windows may ask (Reader)
     void readText(const QString& text) override;
+    void putText(const QString& text) override;
     void speakPause() override { Command5_Click(); }
     void stop() override { Command6_Click(); }
     QString voiceEntry() const override;
@@ -172,6 +177,7 @@ public:
     QSlider* cpvSlider1 = nullptr;
     QCheckBox* Check1 = nullptr;
     NotificationIcon* tray = nullptr; // none without a notification area
+    link::ClipboardWatch* clipboardWatch = nullptr;
 
     // Twips per pixel on this screen (15 at 96 dpi).
     double twipsPerPixel() const;
@@ -208,6 +214,10 @@ private:
     void noEngine();
     bool actOnCommandLine(const QString& commandLine);
     void installTray();
+    void installClipboardWatch();
+    // The user's minimize, maximize, restore and close: LastWindowState and, before
+    // minimize and close, WinLeft and WinTop.
+    void beforeSystemCommand(int stateBefore, bool storePlace);
     void firstRunCheck();
     void firstuse_Timer();
     void writeSettingsFiles();

@@ -234,6 +234,10 @@ void sorelmain::readText(const QString& text) {
     Command5_Click();
 }
 
+void sorelmain::putText(const QString& text) {
+    setTextBox(text);
+}
+
 QString sorelmain::voiceEntry() const {
     const TTSSets& tts = m_program.tts;
     if (tts.EngineGeneration != 4 && tts.EngineGeneration != 5)

@@ -2,6 +2,7 @@
 
 #include "app/sorelmain.h"
 #include "app/tray.h"
+#include "link/clipboardwatch.h"
 #include "platform/files.h"
 #include "shared/linkcommand.h"
 #include "shared/skiponerror.h"
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -84,6 +86,7 @@ bool sorelmain::Form_Load(const QString& commandLine) {
     m_program.StartStamp = QString::number(m_program.StartTime.time().hour()) +
                            QString::number(m_program.StartTime.time().minute());
     skipOnError("tray", [&] { installTray(); });
+    skipOnError("clipboard watch", [&] { installClipboardWatch(); });
     skipOnError("first run", [&] { firstRunCheck(); });
     return keepRunning;
 }
@@ -162,22 +165,24 @@ bool sorelmain::actOnCommandLine(const QString& commandLine) {
 
 void sorelmain::installTray() {
     // Without one the window stays the way back in (see putAway).
-    tray = NotificationIcon::install(windowIcon(), this);
-    if (!tray)
-        return;
-    connect(tray, &NotificationIcon::menuRequested, this, [this](QPoint at) {
-        m_program.MenuAnchor = at;
-        m_windows.show(WindowId::QuickMenu);
-    });
-    connect(tray, &NotificationIcon::clicked, this, [this] {
-        if (isVisible() && !isMinimized()) {
-            hide();
-            return;
-        }
-        showNormal();
-        activateWindow();
-        raise();
-    });
+    tray = NotificationIcon::TrayAdd(windowIcon(), *this, m_program, m_windows, this);
+    if (tray)
+        tray->TraySetTip("Sonorel, Left-click or Right-click please");
+}
+
+void sorelmain::installClipboardWatch() {
+    clipboardWatch = new link::ClipboardWatch(
+        *this, [this] { return m_program.win.WatchClipboard; }, this);
+    clipboardWatch->watch(QGuiApplication::clipboard());
+}
+
+void sorelmain::beforeSystemCommand(int stateBefore, bool storePlace) {
+    m_program.LastWindowState = std::int16_t(stateBefore);
+    if (storePlace) {
+        // The inner area's place in whole twips, as captureWindowSettings keeps it.
+        m_program.win.WinLeft = twips(geometry().x());
+        m_program.win.WinTop = twips(geometry().y());
+    }
 }
 
 void sorelmain::firstRunCheck() {
@@ -439,6 +444,8 @@ void sorelmain::SaveSettings_Timer() {
 
 void sorelmain::closeEvent(QCloseEvent* event) {
     if (!m_program.ExitRequested) {
+        // The user's close; the close at the end of the program is no command.
+        beforeSystemCommand(windowState(), true);
         event->ignore();
         putAway();
         return;
@@ -456,13 +463,15 @@ void sorelmain::closeEvent(QCloseEvent* event) {
     skipOnError("update marker",
                 [&] { platform::removeFile(m_services.folder.programFile("newversion.ini")); });
     skipOnError("settings", [&] { writeSettingsFiles(); });
+    if (tray)
+        skipOnError("tray", [&] { tray->TrayRemove(); });
     event->accept();
 }
 
 void sorelmain::ExitAll() {
     m_program.ExitRequested = true;
     if (tray)
-        tray->hide();
+        skipOnError("tray", [&] { tray->TrayRemove(); });
     m_windows.unloadAll([this] { close(); });
     if (onExit)
         onExit();

@@ -1,6 +1,7 @@
 #include "app/windowlist.h"
 
 #include "export/mp3end.h"
+#include "quickmenu/sorelmenu.h"
 #include "shared/elapsed.h"
 #include "slides/slidereadaloud.h"
 
@@ -19,6 +20,8 @@ void registerWindows(Windows& windows, const WindowContext& c) {
     windows.registerWindow(WindowId::Slides, [c] {
         return new slides::SlideReadAloud(c.services, c.program, c.reader);
     });
+    windows.registerWindow(WindowId::QuickMenu,
+                           [c] { return new quickmenu::sorelMenu(c.program); });
 }
 
 } // namespace sonorel::app

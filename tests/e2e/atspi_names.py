@@ -63,7 +63,7 @@ def main():
     top = tempfile.mkdtemp(prefix="sonorel-atspi-")
     # A program folder, a home and a runtime folder of the test's own: the
     # reader writes its settings beside itself.
-    for name in ("sorel", "speak.bmp", "pause.bmp", "bell.wav", "sonorel.png"):
+    for name in ("sorel", "Vocelle", "speak.bmp", "pause.bmp", "bell.wav", "sonorel.png"):
         source = os.path.join(bin_dir, name)
         if os.path.exists(source):
             shutil.copy2(source, os.path.join(top, name))
@@ -150,6 +150,35 @@ def main():
         check_slides(nodes, failures)
         if reader.poll() is not None:
             failures.append("the reader ended with %r" % reader.returncode)
+
+        # The voice chooser: its list is named, every voice in it is named, and
+        # the list takes the keyboard focus.
+        chooser = subprocess.Popen([os.path.join(top, "Vocelle")], cwd=top, env=env)
+        try:
+            def vocelle_list():
+                for i in range(desktop.childCount):
+                    app = desktop.getChildAtIndex(i)
+                    if app is None or app.name != "Vocelle":
+                        continue
+                    lists = [n for n in walk(app) if n.getRoleName() == "list"]
+                    if lists and lists[0].childCount > 0:
+                        return lists[0]
+                return None
+            listing = wait_for(vocelle_list, 60)
+            if listing is None:
+                failures.append("Vocelle never showed its list on the accessibility bus")
+            else:
+                print("Vocelle's list %r with %d voices" % (listing.name, listing.childCount))
+                if not listing.name.strip():
+                    failures.append("Vocelle's list has no name")
+                if not listing.getState().contains(pyatspi.STATE_FOCUSABLE):
+                    failures.append("Vocelle's list cannot take the keyboard focus")
+                for i in range(listing.childCount):
+                    if not listing.getChildAtIndex(i).name.strip():
+                        failures.append("a voice in Vocelle's list has no name")
+        finally:
+            chooser.terminate()
+            chooser.wait(10)
     finally:
         if reader is not None and reader.poll() is None:
             reader.terminate()

@@ -114,12 +114,14 @@ window=$(window_titled "Mary (TTS4.0)")
 reader_pid=$(DISPLAY=$display xdotool getwindowpid "$window" 2>/dev/null)
 [ "$(readlink -f "/proc/$reader_pid/exe" 2>/dev/null)" = /usr/lib/sonorel/sorel ] &&
     pass "the window is the installed reader's" || fail "the window is not /usr/lib/sonorel/sorel's"
-# The file's text is in the reading box: select it all, copy it and read the
-# clipboard back (again while a word the reading highlights takes the selection).
+# The file's text is in the reading box: stop the reading (so that no word it
+# highlights takes the selection), select it all, copy it and read the clipboard
+# back. The clipboard watch reads the copy aloud again; a copy of a lone word
+# would have made it the box's text, so Stop comes first.
 expected=$(head -n1 "$document")
 copied() { DISPLAY=$display timeout 5 xclip -selection clipboard -o 2>/dev/null; }
 copy_text() {
-    DISPLAY=$display xdotool windowfocus --sync "$window" key --clearmodifiers ctrl+a ctrl+c \
+    DISPLAY=$display xdotool windowfocus --sync "$window" key --clearmodifiers alt+s ctrl+a ctrl+c \
         2>/dev/null
     sleep 0.3
     [ "$(copied)" = "$expected" ]
