@@ -53,6 +53,7 @@ public:
     TestReader(platform::speech::EngineFamily& gen4, platform::speech::EngineFamily& gen5,
                const platform::speech::SinkFactory& sinks);
     void readText(const QString&) override {}
+    void putText(const QString&) override {}
     void speakPause() override {}
     void stop() override {}
     QString voiceEntry() const override { return {}; }
