@@ -1,6 +1,8 @@
 #include "app/windowlist.h"
 
+#include "batch/batchtext2sound.h"
 #include "export/mp3end.h"
+#include "mp3conv/wavtomp3.h"
 #include "shared/elapsed.h"
 
 namespace sonorel::app {
@@ -15,6 +17,10 @@ void registerWindows(Windows& windows, const WindowContext& c) {
                                       p.RecVoice, p.RecRate, p.RecPitch},
                                      c.services.shell);
     });
+    windows.registerWindow(WindowId::Batch, [c] {
+        return new batch::BatchText2Sound(c.services, c.program, c.reader);
+    });
+    mp3conv::registerConverter(windows, c.services);
 }
 
 } // namespace sonorel::app
