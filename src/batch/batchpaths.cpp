@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <system_error>
+#include <unistd.h>
 
 namespace sonorel::batch {
 
@@ -74,6 +75,12 @@ QString writeTest(const QString& probe, const QString& target) {
     if (!fs::is_directory(folder, ec))
         return startFailure(ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory));
     const fs::path copy = folder / native(QFileInfo(probe).fileName());
+    // The target is the program's own folder: the shipped file must stay.
+    if (fs::equivalent(native(probe), copy, ec))
+        return ::access(folder.c_str(), W_OK) == 0
+                   ? QString()
+                   : QStringLiteral("Can not write to target folder");
+    ec.clear();
     fs::copy_file(native(probe), copy, fs::copy_options::overwrite_existing, ec);
     if (ec)
         return startFailure(ec);

@@ -48,6 +48,8 @@ TEST_F(BatchPaths, TheWriteTestNamesWhatIsWrongAndLeavesNoCopyBehind) {
     EXPECT_EQ(writeTest(probe, path("out")), "");
     EXPECT_EQ(writeTest(probe, path("out/")), "");
     EXPECT_FALSE(QFile::exists(path("out/speak.dot"))) << "the copy is removed again";
+    EXPECT_EQ(writeTest(probe, path()), "") << "the program's own folder";
+    EXPECT_TRUE(QFile::exists(probe)) << "the shipped file is not removed";
     EXPECT_EQ(writeTest(probe, path("gone")), "Please select an available target folder");
     EXPECT_EQ(writeTest(probe, probe), "Please select an available target folder")
         << "a file is no folder";

@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
 #include <thread>
@@ -307,6 +308,7 @@ TEST_F(BatchWindow, AWavJobCapsItsFigureAt100AndAnMp3JobTargetingTheTemporaryFol
     w8.Check1->click();
     w8.Check1->click();
     w8.Command2->click();
+    ASSERT_FALSE(w8.JobIdle()) << messageTexts().join("|").toStdString();
     for (int i = 0; i < 8 && !w8.JobIdle(); ++i)
         advance4();
     ASSERT_TRUE(w8.JobIdle());

@@ -43,8 +43,8 @@ TEST(RealBatch, ThreeTextFilesBecomeThreeMp3sWithAFliteAndAnEspeakVoice) {
     real.program.win.BatchSourceFolder = dir.filePath("texts");
     real.program.win.BatchTargetFolder = dir.filePath("out dir");
 
-    for (const QString& voice : {"Mary (TTS4.0)", "English (America) (TTS5.0)"}) {
-        SCOPED_TRACE(voice.toStdString());
+    for (const char* voice : {"Mary (TTS4.0)", "English (America) (TTS5.0)"}) {
+        SCOPED_TRACE(voice);
         real.pick(voice);
         batch::BatchText2Sound w8(real.services, real.program, real.w);
         w8.Check1->click();
