@@ -63,8 +63,8 @@ BatchConversion::~BatchConversion() {
 }
 
 QList<VbTimer*> BatchConversion::timers() const {
-    return {Timer41, Timer42,    Timer43,    Timer44,    Timer45,    Timer51,    Timer52,
-            Timer54, Timer55,    TimerWAV41, TimerWAV42, TimerWAV43, TimerWAV51, TimerWAV52};
+    return {Timer41, Timer42, Timer43,    Timer44,    Timer45,    Timer51,    Timer52,
+            Timer54, Timer55, TimerWAV41, TimerWAV42, TimerWAV43, TimerWAV51, TimerWAV52};
 }
 
 BatchConversion::Chain BatchConversion::chain() const {
@@ -129,8 +129,8 @@ void BatchConversion::runIfArmed(VbTimer* timer) {
 }
 
 void BatchConversion::writeProgress(int percent) {
-    emit progressLine(exporting::progressLine(m_source.voiceEntry ? m_source.voiceEntry() : QString(),
-                                              percent, m_state.RecElapsed));
+    emit progressLine(exporting::progressLine(
+        m_source.voiceEntry ? m_source.voiceEntry() : QString(), percent, m_state.RecElapsed));
 }
 
 void BatchConversion::startStage(VbTimer* timer) {
@@ -165,7 +165,8 @@ void BatchConversion::startStage(VbTimer* timer) {
         return;
     }
     // The voice, rate and pitch of the main window as they are now.
-    const app::RecordingVoices voices = m_source.voices ? m_source.voices() : app::RecordingVoices();
+    const app::RecordingVoices voices =
+        m_source.voices ? m_source.voices() : app::RecordingVoices();
     const QString entry = m_source.voiceEntry ? m_source.voiceEntry() : QString();
     s.sText = *loaded.text;
     s.TextLen = s.sText.size();

@@ -260,7 +260,8 @@ void BatchText2Sound::Text1_Change() {
 }
 
 QString BatchText2Sound::ShowFolderSelection(QWidget* owner, const QString& prompt) {
-    return m_services.dialogs.chooseFolder(prompt, Text1->text().trimmed(), owner).value_or(QString());
+    return m_services.dialogs.chooseFolder(prompt, Text1->text().trimmed(), owner)
+        .value_or(QString());
 }
 
 void BatchText2Sound::Command3_Click() {

@@ -78,8 +78,8 @@ public:
     QListWidget* File1 = nullptr;
     QCheckBox* Check1 = nullptr;
     QLineEdit* Text1 = nullptr;
-    QPushButton *Command1 = nullptr, *Command2 = nullptr, *Command3 = nullptr,
-                *Command4 = nullptr, *Command5 = nullptr;
+    QPushButton *Command1 = nullptr, *Command2 = nullptr, *Command3 = nullptr, *Command4 = nullptr,
+                *Command5 = nullptr;
     QLabel *Label2 = nullptr, *Label3 = nullptr, *Label4 = nullptr, *Label6 = nullptr,
            *Label7 = nullptr;
 

@@ -292,8 +292,8 @@ void wavtomp3::Command2_Click() {
     Label1->show();
     Label2->show();
     m_start = m_services.clock.now();
-    const exporting::EncoderStart run = exporting::startEncoder(
-        m_services.processes, m_services.folder.folder(), input, m_output);
+    const exporting::EncoderStart run =
+        exporting::startEncoder(m_services.processes, m_services.folder.folder(), input, m_output);
     if (!run.pid) {
         Label1->hide();
         Label2->hide();
@@ -329,8 +329,8 @@ void wavtomp3::progressTick(VbTimer* timer) {
         return;
     }
     if (EstimateMp3Unit > 0) {
-        Mp3Percent = int(std::min<std::int64_t>(platform::fileSize(m_output) / EstimateMp3Unit,
-                                                1000000));
+        Mp3Percent =
+            int(std::min<std::int64_t>(platform::fileSize(m_output) / EstimateMp3Unit, 1000000));
         Label1->setText(Mp3Percent < 101 ? QString::number(Mp3Percent) + u'%'
                                          : QStringLiteral("100%"));
     }
@@ -419,9 +419,8 @@ void wavtomp3end::Command2_Click() {
 
 void registerConverter(app::Windows& windows, app::Services& services) {
     auto paths = std::make_shared<ConvertPaths>();
-    windows.registerWindow(app::WindowId::ConverterEnd, [paths, &services] {
-        return new wavtomp3end(*paths, services.shell);
-    });
+    windows.registerWindow(app::WindowId::ConverterEnd,
+                           [paths, &services] { return new wavtomp3end(*paths, services.shell); });
     windows.registerWindow(app::WindowId::Converter, [paths, &services, &windows] {
         return new wavtomp3(services, *paths, [&windows] {
             // A finish window of an earlier conversion is made anew.

@@ -49,8 +49,8 @@ public:
     static QString GetTime(std::int64_t lTime);
 
     void Form_Load();
-    void Image1_Click(); // choose the source
-    void Image2_Click(); // choose the target
+    void Image1_Click();   // choose the source
+    void Image2_Click();   // choose the target
     void Command2_Click(); // Conver&t
     void Command1_Click(); // &Close
     // The progress tick of modes 1 to 4 (one function; the timer says the mode).

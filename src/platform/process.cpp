@@ -4,15 +4,15 @@
 #include <climits>
 #include <csignal>
 #include <fcntl.h>
+#include <memory>
 #include <QFile>
 #include <QProcess>
-#include <memory>
 #include <QSocketNotifier>
-#include <utility>
 #include <QStandardPaths>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <utility>
 
 namespace sonorel::platform {
 

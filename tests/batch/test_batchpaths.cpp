@@ -54,8 +54,9 @@ TEST_F(BatchPaths, TheWriteTestNamesWhatIsWrongAndLeavesNoCopyBehind) {
     EXPECT_EQ(writeTest(probe, probe), "Please select an available target folder")
         << "a file is no folder";
     // sysfs refuses new files even to the superuser.
-    if (QFileInfo("/sys").isDir())
+    if (QFileInfo("/sys").isDir()) {
         EXPECT_EQ(writeTest(probe, "/sys"), "Can not write to target folder");
+    }
 }
 
 TEST_F(BatchPaths, DrivesAreTheRootTheHomeFolderAndRemovableMedia) {
@@ -65,7 +66,8 @@ TEST_F(BatchPaths, DrivesAreTheRootTheHomeFolderAndRemovableMedia) {
                               "/dev/sdc1 /run/media/ann/CARD vfat rw 0 0\n"
                               "/dev/sda2 /home ext4 rw 0 0\n";
     const QStringList drives = drivesFromMounts(mounts, "/home/ann");
-    EXPECT_EQ(drives, QStringList({"/", "/home/ann", "/media/ann/USB STICK", "/run/media/ann/CARD"}));
+    EXPECT_EQ(drives,
+              QStringList({"/", "/home/ann", "/media/ann/USB STICK", "/run/media/ann/CARD"}));
     EXPECT_EQ(driveOf("/home/ann/books", drives), "/home/ann");
     EXPECT_EQ(driveOf("/home/anna", drives), "/") << "a name that only starts alike is not inside";
     EXPECT_EQ(driveOf("/media/ann/USB STICK/texts", drives), "/media/ann/USB STICK");

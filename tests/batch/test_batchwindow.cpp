@@ -349,8 +349,9 @@ TEST_F(BatchWindow, StopDuringAnyStageRunsNothingLaterAndKeepsTheFiles) {
         EXPECT_EQ(state().CurrentIndex, index);
         EXPECT_EQ(processes.started.size(), encoders);
         EXPECT_TRUE(armed().isEmpty());
-        if (stage == job().Timer42 || stage == job().Timer43)
+        if (stage == job().Timer42 || stage == job().Timer43) {
             ASSERT_TRUE(waitForWaveEnd()) << "the control finishes its WAV";
+        }
         QCoreApplication::sendPostedEvents(w->Wavelin1);
         EXPECT_EQ(processes.started.size(), encoders) << "no encoder after Stop";
         for (const QString& file : files)
@@ -383,7 +384,8 @@ TEST_F(BatchWindow, StopWhileAGeneration5FileIsSpokenCompletesItsWavAndStartsIts
     ASSERT_TRUE(spinUntil([&] { return !job().isBusy(); }, 15000));
     EXPECT_GT(readWave(path("one.wav")).frames, 0);
     ASSERT_EQ(processes.started.size(), 1);
-    EXPECT_EQ(processes.started[0].arguments, QStringList({"-f", path("one.wav"), path("one.mp3")}));
+    EXPECT_EQ(processes.started[0].arguments,
+              QStringList({"-f", path("one.wav"), path("one.mp3")}));
     EXPECT_TRUE(armed().isEmpty());
     EXPECT_EQ(state().CurrentIndex, 1);
     EXPECT_TRUE(dialogs.notices.isEmpty());
@@ -421,9 +423,9 @@ TEST_F(BatchWindow, UnreadableEmptyAndUnspeakableFilesAreSkippedAndTheJobGoesOn)
                                                    "converted.\nSkipped: a empty.txt (it holds "
                                                    "no text); c good.txt ("))
         << dialogs.notices[1].text.toStdString();
-    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
-                            [](const QString& l) { return l.startsWith("Skipped c good.txt: "); }))
-        << lines.join("|").toStdString();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const QString& l) {
+        return l.startsWith("Skipped c good.txt: ");
+    })) << lines.join("|").toStdString();
     EXPECT_FALSE(QFile::exists(path("out dir/c good.wav"))) << "a broken WAV is not left";
 }
 

@@ -140,7 +140,8 @@ TEST_F(Converter, ConvertChecksItsPathsAndAsksBeforeReplacingATarget) {
     dialogs.answer(MessageAnswer::No);
     c.Command2->click();
     const platform::MessageSpec& question = dialogs.messages.last();
-    EXPECT_EQ(question.text, path("out/old.mp3") + " is already exist,do you want to overwrite it ?");
+    EXPECT_EQ(question.text,
+              path("out/old.mp3") + " is already exist,do you want to overwrite it ?");
     EXPECT_EQ(question.title, "Message");
     EXPECT_EQ(question.buttons, platform::MessageButtons::YesNo);
     EXPECT_EQ(question.icon, platform::MessageIcon::Critical);
@@ -179,8 +180,9 @@ TEST_F(Converter, TheFourModesRouteBlankPathsThroughTheTemporaryNames) {
         const FakeLauncher::Started& run = processes.started.last();
         EXPECT_EQ(run.arguments, QStringList({"-f", k.input, k.output}));
         EXPECT_EQ(c.Wav2Mp3, k.input + " " + k.output);
-        if (k.mode == 2 || k.mode == 4)
+        if (k.mode == 2 || k.mode == 4) {
             EXPECT_EQ(readWholeFile(tw), readWholeFile(k.source)) << "the encoder reads a copy";
+        }
         EXPECT_FALSE(c.Label1->isHidden());
         // The unit: a hundredth of the expected MP3 (32044 bytes of WAV here).
         EXPECT_EQ(c.EstimateMp3Unit, std::llround(32044.0 / 24844076 * 2253740 / 100));
@@ -260,8 +262,8 @@ TEST_F(Converter, EveryControlOfBothWindowsHasANameAndIsReachedByTab) {
     ASSERT_TRUE(writeFileAtomically(path("out/x.mp3"), "mp3"));
     processes.finish(processes.started.last().pid);
     ASSERT_TRUE(windows.isOpen(app::WindowId::ConverterEnd));
-    for (QWidget* window : {windows.find(app::WindowId::Converter),
-                            windows.find(app::WindowId::ConverterEnd)}) {
+    for (QWidget* window :
+         {windows.find(app::WindowId::Converter), windows.find(app::WindowId::ConverterEnd)}) {
         int reached = 0;
         for (QWidget* control : window->findChildren<QWidget*>()) {
             if (!(control->focusPolicy() & Qt::TabFocus))
@@ -321,5 +323,6 @@ TEST(RealConverter, RealWavsInFoldersWithBlanksBecomeMp3sBesideARunningBatchJob)
     }
     ASSERT_TRUE(spinUntil([&] { return w8.JobIdle(); }, 60000));
     EXPECT_TRUE(looksLikeMp3(dir.filePath("out dir/t.mp3")));
-    EXPECT_EQ(real.dialogs.notices.value(0).text, "Converting is complete\n1 of 1 files converted.");
+    EXPECT_EQ(real.dialogs.notices.value(0).text,
+              "Converting is complete\n1 of 1 files converted.");
 }
