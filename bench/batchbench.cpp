@@ -16,6 +16,7 @@
 #include "mp3conv/wavtomp3.h"
 #include "shared/recordcodec.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <QApplication>
@@ -23,6 +24,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
@@ -177,8 +179,10 @@ void batchFigures(const QString& text) {
         loop << QStringList{"espeak-ng", "-v", "en-us", "-f", file, "-w", wav}
              << QStringList{"lame", "-f", wav, dir.filePath("cli/" + name + ".mp3")};
     }
-    const double cli = runTools(loop);
+    // The loop runs before and after the window's quick batch; the faster run counts.
+    double cli = runTools(loop);
     const Run quick = batchInFreshProcess("quick", dir.path());
+    cli = std::min(cli, runTools(loop));
     const Run poll = batchInFreshProcess("poll", dir.path());
     print("batch_cli_loop_s", cli, "s");
     print("batch_window_s", quick.seconds, "s");
@@ -193,20 +197,30 @@ void converterFigure(const QString& text) {
     const QString wav = dir.filePath("text.wav"), textFile = dir.filePath("text.txt");
     writeFileAtomically(textFile, text.toUtf8());
     runTools({{"espeak-ng", "-v", "en-us", "-f", textFile, "-w", wav}});
-    const double lame = runTools({{"lame", "-f", wav, dir.filePath("lame.mp3")}});
     Reader r(dir.path());
     mp3conv::ConvertPaths paths;
     bool finished = false;
     mp3conv::wavtomp3 c(r.services, paths, [&] { finished = true; });
-    c.Text1->setText(wav);
-    c.Text2->setText(dir.filePath("converted.mp3"));
-    QElapsedTimer t;
-    t.start();
-    c.Command2->click();
-    bench::spinUntil([&] { return !c.isConverting(); }, kTimeoutMs);
-    const double converter = t.nsecsElapsed() / 1e9;
-    if (!finished)
-        fail("the converter did not finish");
+    const auto convert = [&] {
+        finished = false;
+        c.Text1->setText(wav);
+        c.Text2->setText(dir.filePath("converted.mp3"));
+        QFile::remove(dir.filePath("converted.mp3"));
+        QElapsedTimer t;
+        t.start();
+        c.Command2->click();
+        bench::spinUntil([&] { return !c.isConverting(); }, kTimeoutMs);
+        if (!finished)
+            fail("the converter did not finish");
+        return t.nsecsElapsed() / 1e9;
+    };
+    // Taken in turn, twice each, so that a machine busy with something else
+    // weighs on both alike; the faster run of each counts.
+    double lame = 1e9, converter = 1e9;
+    for (int round = 0; round < 2; ++round) {
+        lame = std::min(lame, runTools({{"lame", "-f", wav, dir.filePath("lame.mp3")}}));
+        converter = std::min(converter, convert());
+    }
     print("convert_wav_mb", QFileInfo(wav).size() / 1e6, "MB");
     print("convert_lame_s", lame, "s");
     print("convert_window_s", converter, "s");
