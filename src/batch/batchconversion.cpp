@@ -262,7 +262,9 @@ void BatchConversion::waveProgressStage(VbTimer* timer) {
 
 void BatchConversion::Wavelin1_WaveStop() {
     BatchState& s = m_state;
-    if (s.JobIdle || s.generation != 4 || s.render4.failed())
+    // A notice that comes after its file was handled, when the next file already
+    // renders, is not this file's.
+    if (s.JobIdle || s.generation != 4 || s.render4.failed() || !s.render4.complete())
         return;
     const Chain c = chain();
     // The WAV is complete: its stages need not wait for their ticks.

@@ -217,6 +217,7 @@ TEST_F(BatchWindow, AnMp3JobOfGeneration4RunsFiveStagesPerFileAndSaysWhenItIsCom
     ASSERT_TRUE(makeFakeEncoder(path()));
     write("a.b.txt", "The first file has a dotted name.");
     write("one two.txt", "The second file has a blank in its name.");
+    write("three.txt", "The third file.");
     BatchText2Sound& w8 = open();
     w8.Check1->click();
     w8.Command2->click();
@@ -230,7 +231,7 @@ TEST_F(BatchWindow, AnMp3JobOfGeneration4RunsFiveStagesPerFileAndSaysWhenItIsCom
     EXPECT_EQ(program.RecStart, clock.now());
 
     job().Timer41_Timer();
-    EXPECT_EQ(w8.Label3->text(), "1/2");
+    EXPECT_EQ(w8.Label3->text(), "1/3");
     EXPECT_EQ(armed(), QList<VbTimer*>({job().Timer42}));
     ASSERT_TRUE(waitForWaveEnd());
     job().Timer42_Timer();
@@ -263,16 +264,30 @@ TEST_F(BatchWindow, AnMp3JobOfGeneration4RunsFiveStagesPerFileAndSaysWhenItIsCom
     EXPECT_FALSE(QFile::exists(mp3));
     EXPECT_EQ(armed(), QList<VbTimer*>({job().Timer41}));
 
-    for (int i = 0; i < 12 && !w8.JobIdle(); ++i)
+    for (int i = 0; i < 12 && w8.Label3->text() != "2/3"; ++i)
         advance4();
-    EXPECT_EQ(w8.Label3->text(), "2/2");
+    EXPECT_EQ(processes.started.size(), 1);
+    gen4.synth->delayPerCallMs = 300; // the third file is still rendering below
+    for (int i = 0; i < 12 && w8.Label3->text() == "2/3"; ++i)
+        advance4();
     EXPECT_EQ(processes.started[1].arguments,
               QStringList({"-f", path("one two.wav"), path("one two.mp3")}));
     EXPECT_TRUE(QFile::exists(path("out dir/one two.mp3")));
+    // The third file renders while the second file's stop notice comes late: it
+    // starts no encoder on a WAV that is not complete.
+    ASSERT_EQ(w8.Label3->text(), "3/3");
+    ASSERT_EQ(armed(), QList<VbTimer*>({job().Timer42}));
+    QCoreApplication::sendPostedEvents(w->Wavelin1);
+    EXPECT_EQ(processes.started.size(), 2);
+    EXPECT_TRUE(state().skipped.isEmpty());
+    for (int i = 0; i < 12 && !w8.JobIdle(); ++i)
+        advance4();
+    EXPECT_EQ(processes.started.size(), 3);
+    EXPECT_TRUE(QFile::exists(path("out dir/three.mp3")));
     ASSERT_TRUE(w8.JobIdle());
     EXPECT_TRUE(armed().isEmpty());
     ASSERT_EQ(dialogs.notices.size(), 1);
-    EXPECT_EQ(dialogs.notices[0].text, "Converting is complete\n2 of 2 files converted.");
+    EXPECT_EQ(dialogs.notices[0].text, "Converting is complete\n3 of 3 files converted.");
     EXPECT_EQ(dialogs.notices[0].title, "Sonorel");
     EXPECT_FALSE(w8.Command4->isEnabled());
     EXPECT_TRUE(w8.Command2->isEnabled());
