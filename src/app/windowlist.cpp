@@ -4,6 +4,7 @@
 #include "export/mp3end.h"
 #include "mp3conv/wavtomp3.h"
 #include "shared/elapsed.h"
+#include "slides/slidereadaloud.h"
 
 namespace sonorel::app {
 
@@ -21,6 +22,9 @@ void registerWindows(Windows& windows, const WindowContext& c) {
         return new batch::BatchText2Sound(c.services, c.program, c.reader);
     });
     mp3conv::registerConverter(windows, c.services);
+    windows.registerWindow(WindowId::Slides, [c] {
+        return new slides::SlideReadAloud(c.services, c.program, c.reader);
+    });
 }
 
 } // namespace sonorel::app

@@ -88,6 +88,7 @@ void BatchText2Sound::buildControls() {
 
     auto* source = new QGroupBox(QStringLiteral("Please select source *.txt files"), this);
     auto* sourceGrid = new QGridLayout(source);
+    auto* driveCaption = new QLabel(QStringLiteral("Drive"), source);
     Drive1 = new QComboBox(source);
     Dir1 = new FolderList(source);
     Label1 = new QLabel(QStringLiteral("Source folder"), source);
@@ -96,7 +97,10 @@ void BatchText2Sound::buildControls() {
     File1 = new QListWidget(source);
     File1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     Check1 = new QCheckBox(QStringLiteral("Select &all text files above"), source);
-    sourceGrid->addWidget(Drive1, 0, 0);
+    auto* driveRow = new QHBoxLayout;
+    driveRow->addWidget(driveCaption);
+    driveRow->addWidget(Drive1, 1);
+    sourceGrid->addLayout(driveRow, 0, 0);
     sourceGrid->addWidget(Dir1, 1, 0);
     sourceGrid->addWidget(File1, 0, 1, 2, 1);
     sourceGrid->addWidget(Label1, 2, 0);
@@ -149,7 +153,8 @@ void BatchText2Sound::buildControls() {
     Command5->setToolTip(QStringLiteral("Convert the selected files to WAV files"));
     Command4->setToolTip(QStringLiteral("Stop the conversion after the current step"));
     Command1->setToolTip(QStringLiteral("Close this window"));
-    platform::nameAs(Drive1, QStringLiteral("Drive"));
+    // A combo box is told by its current entry; the caption is its label.
+    platform::nameAfter(Drive1, driveCaption);
     platform::nameAs(Dir1, QStringLiteral("Source folders"));
     platform::nameAs(File1, QStringLiteral("Text files"));
     platform::nameAfter(Text2, Label1);
