@@ -2,6 +2,7 @@
 // The program-wide values of the reader: the settings records and their
 // companions, kept for the whole run and read and written by every window.
 
+#include "app/soundjobs.h"
 #include "shared/records.h"
 
 #include <QDateTime>
@@ -51,6 +52,8 @@ struct Program {
     QDateTime RecStart;
     QString TargetFile; // the file the last save chose (text or sound)
     QString RecTarget;  // the export's own target; a text save never changes it
+    // The speech save and a batch job: one at a time.
+    SoundJobs soundJobs;
 };
 
 } // namespace sonorel::app

@@ -8,10 +8,23 @@
 
 namespace sonorel::platform::speech {
 class TextToSpeech;
+class Sapi4Voice;
 class SpVoice;
+class Wavelin;
 } // namespace sonorel::platform::speech
 
 namespace sonorel::app {
+
+// What a batch job renders one file with, taken when that file starts: the
+// reader's file writers of both generations, the reading voices whose voice,
+// rate and pitch they copy, and the rate and pitch as the scales show them.
+struct RecordingVoices {
+    const platform::speech::Sapi4Voice* reading4 = nullptr;
+    platform::speech::Wavelin* writer4 = nullptr;
+    const platform::speech::SpVoice* reading5 = nullptr;
+    platform::speech::SpVoice* writer5 = nullptr;
+    QString rate, pitch;
+};
 
 class Reader {
 public:
@@ -34,6 +47,10 @@ public:
     // rate; borrowers speak, stop and listen to their events, nothing more.
     virtual platform::speech::TextToSpeech& clockVoice4() = 0;
     virtual platform::speech::SpVoice& clockVoice5() = 0;
+
+    // Lent to a batch job for one file at a time; the speech save of the main
+    // window uses the same writers, so both never run at once (Program::soundJobs).
+    virtual RecordingVoices recordingVoices() = 0;
 
     // The one orderly end of the program.
     virtual void exitAll() = 0;

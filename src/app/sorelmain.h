@@ -86,6 +86,7 @@ public:
     int generation() const override { return m_program.tts.EngineGeneration; }
     platform::speech::TextToSpeech& clockVoice4() override { return *TextToSpeech1; }
     platform::speech::SpVoice& clockVoice5() override { return *VoiceSayTime; }
+    RecordingVoices recordingVoices() override;
     void exitAll() override { ExitAll(); }
 
     // --- settings

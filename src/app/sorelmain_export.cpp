@@ -29,6 +29,12 @@ void sorelmain::createSpeechSave() {
             &sorelmain::showVoiceCaption);
     connect(speechSave, &exporting::SpeechRecording::finished, this, &sorelmain::recordingFinished);
     connect(speechSave, &exporting::SpeechRecording::failed, this, &sorelmain::recordingFailed);
+    m_program.soundJobs.enlist(this, QStringLiteral("the speech save of the main window"),
+                               [this] { return isRecording(); });
+}
+
+RecordingVoices sorelmain::recordingVoices() {
+    return {DirectSS1, Wavelin1, NewsVoice1, WaveVoice1, Label5->text(), Label3->text()};
 }
 
 bool sorelmain::isRecording() const {
@@ -37,6 +43,15 @@ bool sorelmain::isRecording() const {
 
 void sorelmain::saveSpeech(bool mp3, const QString& path) {
     Program& p = m_program;
+    if (const QString other = p.soundJobs.otherRunning(this); !other.isEmpty()) {
+        m_services.dialogs.message(
+            {.text = SoundJobs::refusal(other, QStringLiteral("the speech save")),
+             .title = "Sonorel",
+             .buttons = MessageButtons::Ok,
+             .icon = MessageIcon::Information},
+            this);
+        return;
+    }
     if (speechSave->isRunning()) {
         // One save at a time: the chain, its timers and its temporary files serve one.
         m_services.dialogs.message({.text = "Sonorel is still saving speech to " +

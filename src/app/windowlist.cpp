@@ -1,6 +1,8 @@
 #include "app/windowlist.h"
 
+#include "batch/batchtext2sound.h"
 #include "export/mp3end.h"
+#include "mp3conv/wavtomp3.h"
 #include "quickmenu/sorelmenu.h"
 #include "shared/elapsed.h"
 #include "slides/slidereadaloud.h"
@@ -17,6 +19,10 @@ void registerWindows(Windows& windows, const WindowContext& c) {
                                       p.RecVoice, p.RecRate, p.RecPitch},
                                      c.services.shell);
     });
+    windows.registerWindow(WindowId::Batch, [c] {
+        return new batch::BatchText2Sound(c.services, c.program, c.reader);
+    });
+    mp3conv::registerConverter(windows, c.services);
     windows.registerWindow(WindowId::Slides, [c] {
         return new slides::SlideReadAloud(c.services, c.program, c.reader);
     });

@@ -26,6 +26,13 @@ std::optional<QString> WavelinRendering::poll() {
     return m_control->lastError();
 }
 
+bool WavelinRendering::complete() const {
+    if (!m_registry)
+        return false;
+    return m_registry->dword(speech::kWaveEndRoot, speech::kWaveEndKey, speech::kWaveEndValue) ==
+           1u;
+}
+
 bool WavelinRendering::failed() const {
     return m_control && !m_control->lastError().isEmpty();
 }

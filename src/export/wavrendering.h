@@ -30,6 +30,10 @@ public:
     // "WaveEnd" says 1, the value is set to 3 (seen) and the outcome returned:
     // empty when the WAV is complete, else why it is not.
     std::optional<QString> poll();
+    // True while "WaveEnd" says 1: this rendering is complete and poll() has not
+    // taken the value yet. A stop notice of an earlier rendering that comes late
+    // finds it false (the value is 2 while a rendering runs).
+    bool complete() const;
     // True when the control's last rendering failed (its WaveStop comes all the same).
     bool failed() const;
     // Stops the control and waits for its thread; what was written stays.

@@ -4,11 +4,15 @@
 #include <climits>
 #include <csignal>
 #include <fcntl.h>
+#include <memory>
 #include <QFile>
 #include <QProcess>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+#include <utility>
 
 namespace sonorel::platform {
 
@@ -74,6 +78,37 @@ bool LinuxProcessLauncher::terminate(qint64 pid) {
     if (!isAlive(pid))
         return false;
     return ::kill(pid_t(pid), SIGKILL) == 0;
+}
+
+bool LinuxProcessLauncher::notifyEnd(qint64 pid, QObject* context, std::function<void()> ended) {
+#ifdef SYS_pidfd_open
+    if (pid <= 0 || pid > INT_MAX || !context)
+        return false;
+    const int fd = int(::syscall(SYS_pidfd_open, pid_t(pid), 0));
+    if (fd < 0)
+        return false;
+    // Opened after the start, so the id may already be gone; then the descriptor
+    // is readable at once and the caller's own poll sees the end as well.
+    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, context);
+    auto open = std::make_shared<bool>(true);
+    const auto closeOnce = [fd, open] {
+        if (std::exchange(*open, false))
+            ::close(fd);
+    };
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier,
+                     [notifier, closeOnce, ended = std::move(ended)] {
+                         notifier->setEnabled(false);
+                         closeOnce();
+                         notifier->deleteLater();
+                         ended();
+                     });
+    // The context went first: the descriptor is closed with the notifier.
+    QObject::connect(notifier, &QObject::destroyed, closeOnce);
+    return true;
+#else
+    (void)pid, (void)context, (void)ended;
+    return false;
+#endif
 }
 
 QString findHelperProgram(const QString& name, const QString& programFolder) {

@@ -3,9 +3,12 @@
 // an installer) with argument lists, never one shell string, telling later
 // whether a started process still runs, and ending one that must not finish.
 
+#include <functional>
 #include <optional>
 #include <QString>
 #include <QStringList>
+
+class QObject;
 
 namespace sonorel::platform {
 
@@ -24,6 +27,13 @@ public:
     // Ends a started process at once, without asking it. False when it was not
     // running.
     virtual bool terminate(qint64 pid) = 0;
+    // Calls `ended` on the calling thread soon after process `pid` has ended, once,
+    // while `context` lives: a prompt word beside the isAlive poll. False when the
+    // system cannot tell; then only isAlive says it.
+    virtual bool notifyEnd(qint64 pid, QObject* context, std::function<void()> ended) {
+        (void)pid, (void)context, (void)ended;
+        return false;
+    }
 };
 
 class LinuxProcessLauncher final : public ProcessLauncher {
@@ -32,6 +42,8 @@ public:
                                 WindowMode mode) override;
     bool isAlive(qint64 pid) const override;
     bool terminate(qint64 pid) override;
+    // Through a process file descriptor, which becomes readable when the process ends.
+    bool notifyEnd(qint64 pid, QObject* context, std::function<void()> ended) override;
 };
 
 // A helper program: the copy beside `programFolder` when there is one, else the

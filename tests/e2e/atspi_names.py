@@ -58,12 +58,83 @@ def check_slides(nodes, failures):
     print("slide reader controls seen:", len(seen))
 
 
+# The windows opened one at a time by a reader of their own (SONOREL_OPEN), with
+# the controls each must show under its name.
+OTHER_WINDOWS = [
+    ("batch", "Batch Convert Text Files to Sound Files  - Sonorel",
+     [("label", "Drive"), ("list", "Source folders"), ("list", "Text files"),
+      ("text", "Source folder"), ("check box", "Select all text files above"),
+      ("text", "Target folder"), ("push button", "Select"),
+      ("push button", "Begin convert to mp3 files"), ("push button", "Begin convert to wav files"),
+      ("push button", "Stop"), ("push button", "Close")]),
+    ("converter", "Convert wav to mp3 by Sonorel",
+     [("text", "Source wav file"), ("text", "Target mp3 file"),
+      ("push button", "Browse for the source wav file"),
+      ("push button", "Browse for the target mp3 file"), ("push button", "Convert"),
+      ("push button", "Close")]),
+]
+
+
+def stop(process):
+    if process is not None and process.poll() is None:
+        process.terminate()
+        try:
+            process.wait(10)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait(10)
+
+
+def check_window(pyatspi, program, env, name, title, wanted, failures):
+    """Starts a reader that opens window `name`: every control of it has a name,
+    and the wanted ones are there under theirs."""
+    env = dict(env, SONOREL_OPEN=name)
+    reader = subprocess.Popen([program], cwd=os.path.dirname(program), env=env)
+    try:
+        desktop = pyatspi.Registry.getDesktop(0)
+
+        def frame():
+            for i in range(desktop.childCount):
+                app = desktop.getChildAtIndex(i)
+                if app is None or app.name != "Sonorel":
+                    continue
+                for n in walk(app):
+                    if n.name == title and n.getRoleName() in ("frame", "filler"):
+                        if any(c.getRoleName() == "push button" for c in walk(n)):
+                            return n
+            return None
+
+        found = wait_for(frame, 60)
+        if found is None:
+            failures.append("the %s window never showed on the accessibility bus" % name)
+            return
+        seen = set()
+        for node in walk(found):
+            role = node.getRoleName()
+            seen.add((role, node.name))
+            # A combo box's own popup list is told as the combo box.
+            in_combo = node.parent is not None and node.parent.getRoleName() == "combo box"
+            if role in NAMED_ROLES + ("list",) and not node.name.strip() and not in_combo:
+                failures.append("the %s window has a %s without a name" % (name, role))
+        for role, control in wanted:
+            if (role, control) not in seen and not (role == "text"
+                                                    and ("entry", control) in seen):
+                failures.append("the %s window has no %s named %s" % (name, role, control))
+        print("%s window controls seen: %d" % (name, len(seen)))
+        if reader.poll() is not None:
+            failures.append("the reader with the %s window ended with %r"
+                            % (name, reader.returncode))
+    finally:
+        stop(reader)
+
+
 def main():
     bin_dir = sys.argv[1]
     top = tempfile.mkdtemp(prefix="sonorel-atspi-")
     # A program folder, a home and a runtime folder of the test's own: the
     # reader writes its settings beside itself.
-    for name in ("sorel", "Vocelle", "speak.bmp", "pause.bmp", "bell.wav", "sonorel.png"):
+    for name in ("sorel", "Vocelle", "speak.bmp", "pause.bmp", "bell.wav", "sonorel.png",
+                 "speak.dot", "open0.bmp", "open1.bmp"):
         source = os.path.join(bin_dir, name)
         if os.path.exists(source):
             shutil.copy2(source, os.path.join(top, name))
@@ -179,6 +250,12 @@ def main():
         finally:
             chooser.terminate()
             chooser.wait(10)
+        # One reader per user: the next one starts when this one has ended.
+        stop(reader)
+        reader = None
+        for name, title, wanted in OTHER_WINDOWS:
+            check_window(pyatspi, os.path.join(top, "sorel"), env, name, title, wanted,
+                         failures)
     finally:
         if reader is not None and reader.poll() is None:
             reader.terminate()

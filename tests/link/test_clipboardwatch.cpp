@@ -34,6 +34,7 @@ public:
     int generation() const override { return 0; }
     platform::speech::TextToSpeech& clockVoice4() override { throw std::logic_error("none"); }
     platform::speech::SpVoice& clockVoice5() override { throw std::logic_error("none"); }
+    app::RecordingVoices recordingVoices() override { return {}; }
     void exitAll() override { calls << "exitAll"; }
 };
 

@@ -1,3 +1,4 @@
+#include "platform/eventwait.h"
 #include "platform/process.h"
 #include "shared/recordcodec.h"
 #include "support/tempdir.h"
@@ -5,6 +6,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -46,6 +48,40 @@ TEST_F(LinuxProcessLauncherTest, StartedProgramIsAliveUntilItEnds) {
     EXPECT_TRUE(launcher.isAlive(*pid));
     ASSERT_EQ(::kill(pid_t(*pid), SIGTERM), 0);
     EXPECT_TRUE(endsWithin(launcher, *pid, 3'000));
+}
+
+TEST_F(LinuxProcessLauncherTest, TheEndOfAStartedProgramIsToldOnceWhileItsContextLives) {
+    LinuxProcessLauncher launcher;
+    const auto pid = launcher.start("/bin/sleep", {"30"}, WindowMode::Hidden);
+    ASSERT_TRUE(pid);
+    QObject context;
+    int told = 0;
+    bool aliveWhenTold = true;
+    ASSERT_TRUE(launcher.notifyEnd(*pid, &context, [&] {
+        ++told;
+        aliveWhenTold = launcher.isAlive(*pid);
+    }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(told, 0) << "it still runs";
+    ASSERT_EQ(::kill(pid_t(*pid), SIGTERM), 0);
+    ASSERT_TRUE(runEventsUntil([&] { return told > 0; }, 10'000));
+    EXPECT_FALSE(aliveWhenTold);
+    runEventsUntil([] { return false; }, 50);
+    EXPECT_EQ(told, 1);
+
+    // A context that goes first hears nothing; nor does an id that names no process.
+    const auto other = launcher.start("/bin/sleep", {"30"}, WindowMode::Hidden);
+    ASSERT_TRUE(other);
+    bool toldGone = false;
+    {
+        QObject gone;
+        ASSERT_TRUE(launcher.notifyEnd(*other, &gone, [&] { toldGone = true; }));
+    }
+    ASSERT_TRUE(launcher.terminate(*other));
+    EXPECT_TRUE(endsWithin(launcher, *other, 3'000));
+    runEventsUntil([] { return false; }, 50);
+    EXPECT_FALSE(toldGone);
+    EXPECT_FALSE(launcher.notifyEnd(-1, &context, [] {}));
 }
 
 TEST_F(LinuxProcessLauncherTest, TerminateEndsARunningProgramOnly) {

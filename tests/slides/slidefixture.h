@@ -60,6 +60,8 @@ public:
     int generation() const override { return gen; }
     platform::speech::TextToSpeech& clockVoice4() override { return voice4; }
     platform::speech::SpVoice& clockVoice5() override { return voice5; }
+    // The slide reader records nothing: no voices to lend.
+    app::RecordingVoices recordingVoices() override { return {}; }
     void exitAll() override {}
 
     int gen = 5;

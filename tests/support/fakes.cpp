@@ -60,4 +60,20 @@ bool makeFakeEncoder(const QString& folder) {
            QFile::setPermissions(lame, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
 }
 
+void FakeLauncher::finish(qint64 pid) {
+    m_alive.remove(pid);
+    const QList<EndNotice> notices = std::exchange(m_endNotices, {});
+    for (const EndNotice& notice : notices) {
+        if (notice.pid != pid)
+            m_endNotices << notice;
+        else if (notice.context)
+            notice.ended();
+    }
+}
+
+bool FakeLauncher::notifyEnd(qint64 pid, QObject* context, std::function<void()> ended) {
+    m_endNotices << EndNotice{pid, context, std::move(ended)};
+    return true;
+}
+
 } // namespace sonorel::test

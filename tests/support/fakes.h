@@ -9,6 +9,7 @@
 #include "platform/tempfolder.h"
 
 #include <QList>
+#include <QPointer>
 #include <QQueue>
 #include <QSet>
 #include <variant>
@@ -97,10 +98,18 @@ public:
         terminated << pid;
         return m_alive.remove(pid);
     }
-    void finish(qint64 pid) { m_alive.remove(pid); }
+    // Ends the process: its end notices are told.
+    void finish(qint64 pid);
+    bool notifyEnd(qint64 pid, QObject* context, std::function<void()> ended) override;
     QList<qint64> terminated; // every terminate() asked, in order
 
 private:
+    struct EndNotice {
+        qint64 pid;
+        QPointer<QObject> context;
+        std::function<void()> ended;
+    };
+    QList<EndNotice> m_endNotices;
     qint64 m_nextPid = 1000;
     QSet<qint64> m_alive;
 };
