@@ -32,6 +32,10 @@ public:
     virtual platform::speech::TextToSpeech& clockVoice4() = 0;
     virtual platform::speech::SpVoice& clockVoice5() = 0;
 
+    // The clock settings window's test: starts the talking clock's one-shot
+    // TimerSayTest, which announces Program::TestSentence after its bell.
+    virtual void startTimerSayTest() = 0;
+
     // The one orderly end of the program.
     virtual void exitAll() = 0;
 

@@ -35,6 +35,10 @@ class SpeechRecording;
 struct RecordingFailure;
 } // namespace sonorel::exporting
 
+namespace sonorel::clock {
+class TalkingClock;
+} // namespace sonorel::clock
+
 namespace sonorel::app {
 
 class NotificationIcon;
@@ -82,6 +86,7 @@ public:
     platform::speech::TextToSpeech& clockVoice4() override { return *TextToSpeech1; }
     platform::speech::SpVoice& clockVoice5() override { return *VoiceSayTime; }
     void exitAll() override { ExitAll(); }
+    void startTimerSayTest() override;
 
     // --- settings
     void initSetTime();
@@ -171,7 +176,8 @@ public:
     QLabel* Label15 = nullptr; // the slide reader's default word look
     QSlider* cpvSlider1 = nullptr;
     QCheckBox* Check1 = nullptr;
-    NotificationIcon* tray = nullptr; // none without a notification area
+    NotificationIcon* tray = nullptr;            // none without a notification area
+    clock::TalkingClock* talkingClock = nullptr; // TimerSay, TimerSayTest, the bell
 
     // Twips per pixel on this screen (15 at 96 dpi).
     double twipsPerPixel() const;

@@ -1,5 +1,6 @@
 #include "app/windowlist.h"
 
+#include "clock/setmyclock.h"
 #include "export/mp3end.h"
 #include "shared/elapsed.h"
 
@@ -15,6 +16,8 @@ void registerWindows(Windows& windows, const WindowContext& c) {
                                       p.RecVoice, p.RecRate, p.RecPitch},
                                      c.services.shell);
     });
+    windows.registerWindow(WindowId::ClockSettings,
+                           [c] { return new clock::setmyclock(c.services, c.program, c.reader); });
 }
 
 } // namespace sonorel::app
