@@ -35,6 +35,7 @@ public:
 
     void TimerSay_Timer();     // the schedule check
     void TimerSayTest_Timer(); // the settings window's test
+    void BellWait_Timer();     // the bell's 2 seconds are over: close it, speak
 
     VbTimer* TimerSay = nullptr;     // 50 000 ms for the whole run
     VbTimer* TimerSayTest = nullptr; // 0, or 10 ms once after a test click
@@ -57,7 +58,6 @@ private:
     };
     void announce(Announcement announcement);
     void ringBell(const Announcement& announcement);
-    void BellWait_Timer();
     void speak(const QString& sentence);
 
     const platform::Clock& m_clock;

@@ -253,6 +253,9 @@ private:
         fluid_settings_setnum(m_settings, "synth.sample-rate", kRate);
         fluid_settings_setstr(m_settings, "player.timing-source", "sample");
         fluid_settings_setint(m_settings, "synth.lock-memory", 0);
+        // FluidSynth's default gain (0.2) leaves one note near -32 dB: too quiet
+        // for a bell beside speech; 0.5 still leaves room for chords.
+        fluid_settings_setnum(m_settings, "synth.gain", 0.5);
         m_synth = new_fluid_synth(m_settings);
         if (!m_synth || fluid_synth_sfload(m_synth, QFile::encodeName(soundFont).constData(), 1) ==
                             FLUID_FAILED)
