@@ -10,6 +10,13 @@
 #include "support/scriptedengine.h"
 #include "support/spin.h"
 
+#include <ostream>
+
+// Failures show texts as texts.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
 namespace sonorel::test {
 
 class ClockReader final : public app::Reader {
