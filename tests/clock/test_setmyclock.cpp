@@ -57,7 +57,10 @@ protected:
         w->show();
     }
     // The window system hands the window the activation.
-    void activate() { QCoreApplication::sendEvent(w.get(), new QEvent(QEvent::WindowActivate)); }
+    void activate() {
+        QEvent activation(QEvent::WindowActivate);
+        QCoreApplication::sendEvent(w.get(), &activation);
+    }
     QByteArray stimeIni() const {
         QFile f(path("stime.ini"));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
