@@ -58,5 +58,9 @@ int main(int argc, char* argv[]) {
         return 0;
     if (!window.startsHidden() || !window.tray)
         window.show();
+    // SONOREL_OPEN=NAME opens one of the other windows at start: the way to reach
+    // a window before anything in the program opens it, and for tests.
+    if (const auto id = app::windowIdFromName(qEnvironmentVariable("SONOREL_OPEN")))
+        windows.show(*id);
     return app.exec();
 }

@@ -198,6 +198,10 @@ void sorelmain::buildControls() {
     platform::nameAs(Image1, "Sonorel picture");
     Label15 = new QLabel(this);
     Label15->hide();
+    // Holds the slide reader's default word font: words are shown in large type.
+    QFont slideWord = Label15->font();
+    slideWord.setPointSize(36);
+    Label15->setFont(slideWord);
 
     auto* scales = new QGridLayout;
     scales->setContentsMargins(0, 0, 0, 0);

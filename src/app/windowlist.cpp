@@ -3,6 +3,7 @@
 #include "clock/setmyclock.h"
 #include "export/mp3end.h"
 #include "shared/elapsed.h"
+#include "slides/slidereadaloud.h"
 
 namespace sonorel::app {
 
@@ -18,6 +19,9 @@ void registerWindows(Windows& windows, const WindowContext& c) {
     });
     windows.registerWindow(WindowId::ClockSettings,
                            [c] { return new clock::setmyclock(c.services, c.program, c.reader); });
+    windows.registerWindow(WindowId::Slides, [c] {
+        return new slides::SlideReadAloud(c.services, c.program, c.reader);
+    });
 }
 
 } // namespace sonorel::app

@@ -5,6 +5,25 @@
 
 namespace sonorel::app {
 
+std::optional<WindowId> windowIdFromName(const QString& name) {
+    static const QHash<QString, WindowId> names = {
+        {"howto", WindowId::HowTo},
+        {"mp3end", WindowId::Mp3End},
+        {"clocksettings", WindowId::ClockSettings},
+        {"about", WindowId::About},
+        {"update", WindowId::Update},
+        {"converter", WindowId::Converter},
+        {"converterend", WindowId::ConverterEnd},
+        {"batch", WindowId::Batch},
+        {"slides", WindowId::Slides},
+        {"quickmenu", WindowId::QuickMenu},
+    };
+    const auto it = names.find(name);
+    if (it == names.end())
+        return std::nullopt;
+    return *it;
+}
+
 Windows::~Windows() {
     for (const QPointer<QWidget>& window : std::as_const(m_open))
         delete window.data();

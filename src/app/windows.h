@@ -4,6 +4,7 @@
 // nothing (and says so in the log).
 
 #include <functional>
+#include <optional>
 #include <QHash>
 #include <QPointer>
 #include <QWidget>
@@ -22,6 +23,10 @@ enum class WindowId {
     Slides,
     QuickMenu,
 };
+
+// The window a lower-case name stands for ("slides", "clocksettings"), as the
+// SONOREL_OPEN variable names it; nothing for any other name.
+std::optional<WindowId> windowIdFromName(const QString& name);
 
 class Windows final {
 public:

@@ -14,6 +14,7 @@ void VbTimer::setInterval(int ms) {
         m_timer.stop();
         return;
     }
+    ++m_armings;
     m_timer.start(m_interval);
 }
 

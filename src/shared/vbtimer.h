@@ -16,6 +16,9 @@ public:
     void setInterval(int ms); // <= 0 stops
     int interval() const { return m_interval; }
     bool isRunning() const { return m_timer.isActive(); }
+    // How many times a non-zero interval (re)started the count: lets a test that
+    // drives the ticks itself tell when a wait began.
+    quint64 armings() const { return m_armings; }
 
 signals:
     void timeout();
@@ -23,6 +26,7 @@ signals:
 private:
     QTimer m_timer;
     int m_interval = 0;
+    quint64 m_armings = 0;
 };
 
 } // namespace sonorel

@@ -4,11 +4,11 @@
 # control must have a name, the scales must be named after their captions and
 # report the number shown below them, and moving a scale through the bus must
 # move the number too. The windows that no menu opens yet (the clock settings)
-# are shown by WINDOWHOST, the reader with one more window open, and read the
-# same way: every control named, the expected names present.
+# are opened at start in runs of their own and read the same way: every control
+# named, the expected names present.
 #
 # Run inside a session bus and an X server of its own:
-#   dbus-run-session -- xvfb-run -a /usr/bin/python3 atspi_names.py BIN_DIR [WINDOWHOST]
+#   dbus-run-session -- xvfb-run -a /usr/bin/python3 atspi_names.py BIN_DIR
 
 import os
 import shutil
@@ -39,10 +39,31 @@ def walk(node, depth=0):
         yield from walk(node.getChildAtIndex(i), depth + 1)
 
 
-# Windows shown through the window host: the window's title and names that
-# must be among its controls.
-HOSTED_WINDOWS = {
-    "ClockSettings": ("Set Alarm Clock - Sonorel", {
+def check_slides(nodes, failures):
+    """The slide reader, opened at start: its controls are there under their names
+    (that every control has a name is checked for the whole program)."""
+    frame = next((n for n in nodes
+                  if n.name == "Slide read aloud words"
+                  and n.getRoleName() in ("frame", "filler")), None)
+    if frame is None:
+        failures.append("no slide reader window")
+        return
+    seen = {(n.getRoleName(), n.name) for n in walk(frame)}
+    wanted = [("text", "Word file"), ("slider", "Delay"), ("check box", "Full window"),
+              ("check box", "Random")]
+    wanted += [("push button", b) for b in ("Select word file", "Edit", "Begin", "Stop",
+                                            "Pause", "Previous", "Next", "Font", "Color",
+                                            "Close")]
+    for role, name in wanted:
+        if (role, name) not in seen and ("entry", name) not in seen:
+            failures.append("the slide reader has no %s named %s" % (role, name))
+    print("slide reader controls seen:", len(seen))
+
+
+# Windows that no menu opens yet, opened at start by a run of their own
+# (SONOREL_OPEN): the window's title and names that must be among its controls.
+OPENED_WINDOWS = {
+    "clocksettings": ("Set Alarm Clock - Sonorel", {
         "Hour", "Half", "Quarter", "Sound sentence", "Hour word", "Minute word",
         "Bell sound", "Bell file", "Alarm at intervals of", "Alarm interval in minutes",
         "Alarm at", "Alarm minute every hour", "Alarm hour every day",
@@ -51,9 +72,10 @@ HOSTED_WINDOWS = {
 }
 
 
-def check_hosted_window(desktop, host, window, env, cwd, failures):
-    title, expected = HOSTED_WINDOWS[window]
-    process = subprocess.Popen([host, window], cwd=cwd, env=env)
+def check_opened_window(desktop, sorel, window, env, cwd, failures):
+    title, expected = OPENED_WINDOWS[window]
+    env = dict(env, SONOREL_OPEN=window)
+    process = subprocess.Popen([sorel], cwd=cwd, env=env)
     try:
         def shown():
             for i in range(desktop.childCount):
@@ -95,13 +117,10 @@ def main():
     top = tempfile.mkdtemp(prefix="sonorel-atspi-")
     # A program folder, a home and a runtime folder of the test's own: the
     # reader writes its settings beside itself.
-    host = sys.argv[2] if len(sys.argv) > 2 else None
     for name in ("sorel", "speak.bmp", "pause.bmp", "bell.wav", "sonorel.png"):
         source = os.path.join(bin_dir, name)
         if os.path.exists(source):
             shutil.copy2(source, os.path.join(top, name))
-    if host:
-        shutil.copy2(host, os.path.join(top, "windowhost"))
     run = os.path.join(top, "run")
     os.mkdir(run)
     os.chmod(run, stat.S_IRWXU)
@@ -118,7 +137,7 @@ def main():
 
         env = dict(os.environ)
         env.update({"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1", "QT_QPA_PLATFORM": "xcb",
-                    "SONOREL_AUDIO": "silent"})
+                    "SONOREL_AUDIO": "silent", "SONOREL_OPEN": "slides"})
         reader = subprocess.Popen([os.path.join(top, "sorel")], cwd=top, env=env)
 
         desktop = pyatspi.Registry.getDesktop(0)
@@ -182,14 +201,13 @@ def main():
             node.queryValue().currentValue = 42
             if not wait_for(lambda: shown.name == "42", 10):
                 failures.append("Rate moved to 42 over the bus shows %r" % shown.name)
+        check_slides(nodes, failures)
         if reader.poll() is not None:
             failures.append("the reader ended with %r" % reader.returncode)
         reader.terminate()
         reader.wait(10)
-        if host:
-            for window in sorted(HOSTED_WINDOWS):
-                check_hosted_window(desktop, os.path.join(top, "windowhost"), window, env, top,
-                                    failures)
+        for window in sorted(OPENED_WINDOWS):
+            check_opened_window(desktop, os.path.join(top, "sorel"), window, env, top, failures)
     finally:
         if reader is not None and reader.poll() is None:
             reader.terminate()
