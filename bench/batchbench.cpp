@@ -89,7 +89,8 @@ struct Reader {
                    .temp = system.temp,
                    .gen4 = system.gen4,
                    .gen5 = system.gen5,
-                   .sinks = system.services.sinks},
+                   .sinks = system.services.sinks,
+                   .media = system.media},
           window(services, program, windows) {
         window.Form_Load({});
         window.Command7_Click();

@@ -40,11 +40,12 @@ int main(int argc, char* argv[]) {
 
     // SONOREL_AUDIO=silent|fast|pulse picks the sound output (for tests and
     // machines without sound); the default finds PulseAudio or plays silently.
-    app::SystemServices system(
-        QApplication::applicationDirPath(),
-        platform::LinuxProgramFolder::userConfigFolder() + "/registry.json",
-        platform::speech::makeSinkFactory(
-            platform::speech::audioModeFromName(qEnvironmentVariable("SONOREL_AUDIO")), "Sonorel"));
+    // Played sound files (the clock's bell) are a stream of their own.
+    const auto audio = platform::speech::audioModeFromName(qEnvironmentVariable("SONOREL_AUDIO"));
+    app::SystemServices system(QApplication::applicationDirPath(),
+                               platform::LinuxProgramFolder::userConfigFolder() + "/registry.json",
+                               platform::speech::makeSinkFactory(audio, "Sonorel"),
+                               platform::speech::makeSinkFactory(audio, "Sonorel media"));
 
     app::Program program;
     app::Windows windows;

@@ -35,10 +35,12 @@ struct Program {
     bool ExitRequested = false;
     QString StartMode;
     QDateTime StartTime; // when loading finished
-    // Read by the talking clock (to come): its start stamp, hour then minute of
-    // StartTime without leading zeros, and the base of its interval alarms.
+    // Read by the talking clock: its start stamp, hour then minute of StartTime
+    // without leading zeros, and the base of its interval alarms.
     QString StartStamp;
     QDateTime IntervalBase;
+    // The one test announcement the clock settings window prepares.
+    QString TestSentence, TestBellFile;
     // Where the tray icon was right-clicked; read by the quick menu (to come).
     QPoint MenuAnchor;
     // The main window's state (0 normal, 1 minimized, 2 maximized) just before the

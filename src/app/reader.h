@@ -51,6 +51,9 @@ public:
     // Lent to a batch job for one file at a time; the speech save of the main
     // window uses the same writers, so both never run at once (Program::soundJobs).
     virtual RecordingVoices recordingVoices() = 0;
+    // The clock settings window's test: starts the talking clock's one-shot
+    // TimerSayTest, which announces Program::TestSentence after its bell.
+    virtual void startTimerSayTest() = 0;
 
     // The one orderly end of the program.
     virtual void exitAll() = 0;

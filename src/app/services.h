@@ -4,6 +4,7 @@
 
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/mediacontrol.h"
 #include "platform/process.h"
 #include "platform/programfolder.h"
 #include "platform/registrystore.h"
@@ -25,6 +26,7 @@ struct Services {
     platform::speech::EngineFamily& gen4;
     platform::speech::EngineFamily& gen5;
     platform::speech::SinkFactory sinks;
+    platform::MediaControl& media; // media command strings (the clock's bell)
 };
 
 // The services of an object whose members carry the services' names (the real
@@ -39,7 +41,8 @@ template <class Parts> Services servicesOf(Parts& p, platform::speech::SinkFacto
             .temp = p.temp,
             .gen4 = p.gen4,
             .gen5 = p.gen5,
-            .sinks = std::move(sinks)};
+            .sinks = std::move(sinks),
+            .media = p.media};
 }
 
 } // namespace sonorel::app

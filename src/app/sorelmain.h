@@ -38,6 +38,9 @@ struct RecordingFailure;
 namespace sonorel::link {
 class ClipboardWatch;
 } // namespace sonorel::link
+namespace sonorel::clock {
+class TalkingClock;
+} // namespace sonorel::clock
 
 namespace sonorel::app {
 
@@ -88,6 +91,7 @@ public:
     platform::speech::SpVoice& clockVoice5() override { return *VoiceSayTime; }
     RecordingVoices recordingVoices() override;
     void exitAll() override { ExitAll(); }
+    void startTimerSayTest() override;
 
     // --- settings
     void initSetTime();
@@ -179,6 +183,7 @@ public:
     QCheckBox* Check1 = nullptr;
     NotificationIcon* tray = nullptr; // none without a notification area
     link::ClipboardWatch* clipboardWatch = nullptr;
+    clock::TalkingClock* talkingClock = nullptr; // TimerSay, TimerSayTest, the bell
 
     // Twips per pixel on this screen (15 at 96 dpi).
     double twipsPerPixel() const;

@@ -3,6 +3,7 @@
 #include "app/sorelmain.h"
 #include "app/tray.h"
 #include "link/clipboardwatch.h"
+#include "clock/talkingclock.h"
 #include "platform/files.h"
 #include "shared/linkcommand.h"
 #include "shared/skiponerror.h"
@@ -85,6 +86,7 @@ bool sorelmain::Form_Load(const QString& commandLine) {
     m_program.IntervalBase = m_program.StartTime;
     m_program.StartStamp = QString::number(m_program.StartTime.time().hour()) +
                            QString::number(m_program.StartTime.time().minute());
+    talkingClock->LastSayStamp = m_program.StartStamp; // nothing in the start minute
     skipOnError("tray", [&] { installTray(); });
     skipOnError("clipboard watch", [&] { installClipboardWatch(); });
     skipOnError("first run", [&] { firstRunCheck(); });
@@ -117,6 +119,8 @@ void sorelmain::createTimers() {
     SaveSettings = new VbTimer(this, 15000);
     firstuse = new VbTimer(this);
     MonitorText1Len = new VbTimer(this, 1000);
+    talkingClock =
+        new clock::TalkingClock(m_services.clock, m_program, *this, m_services.media, this);
     connect(SaveSettings, &VbTimer::timeout, this, &sorelmain::SaveSettings_Timer);
     connect(firstuse, &VbTimer::timeout, this, &sorelmain::firstuse_Timer);
     connect(ReadingTime, &VbTimer::timeout, this, &sorelmain::ReadingTime_Timer);
@@ -199,6 +203,10 @@ void sorelmain::firstRunCheck() {
 void sorelmain::firstuse_Timer() {
     firstuse->setInterval(0);
     m_windows.show(WindowId::HowTo);
+}
+
+void sorelmain::startTimerSayTest() {
+    talkingClock->TimerSayTest->setInterval(clock::TalkingClock::kTestDelay);
 }
 
 void sorelmain::initSetTime() {

@@ -10,9 +10,12 @@
 namespace sonorel::app {
 
 struct SystemServices {
+    // `mediaSinks`: where played sound files go (the speech's own when empty).
     SystemServices(const QString& programFolder, const QString& registryFile,
-                   platform::speech::SinkFactory sinks)
+                   platform::speech::SinkFactory sinks,
+                   platform::speech::SinkFactory mediaSinks = {})
         : folder(programFolder), registry(registryFile),
+          media(mediaSinks ? std::move(mediaSinks) : sinks),
           services(servicesOf(*this, std::move(sinks))) {}
 
     platform::LinuxProgramFolder folder;
@@ -24,6 +27,7 @@ struct SystemServices {
     platform::LinuxTempFolder temp;
     platform::speech::FliteFamily gen4;
     platform::speech::EspeakFamily gen5;
+    platform::SystemMediaControl media;
     Services services;
 };
 

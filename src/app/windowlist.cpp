@@ -1,6 +1,7 @@
 #include "app/windowlist.h"
 
 #include "batch/batchtext2sound.h"
+#include "clock/setmyclock.h"
 #include "export/mp3end.h"
 #include "mp3conv/wavtomp3.h"
 #include "quickmenu/sorelmenu.h"
@@ -23,6 +24,8 @@ void registerWindows(Windows& windows, const WindowContext& c) {
         return new batch::BatchText2Sound(c.services, c.program, c.reader);
     });
     mp3conv::registerConverter(windows, c.services);
+    windows.registerWindow(WindowId::ClockSettings,
+                           [c] { return new clock::setmyclock(c.services, c.program, c.reader); });
     windows.registerWindow(WindowId::Slides, [c] {
         return new slides::SlideReadAloud(c.services, c.program, c.reader);
     });

@@ -8,6 +8,7 @@
 #include "platform/speech/flitefamily.h"
 #include "support/fakes.h"
 #include "support/memoryregistry.h"
+#include "support/recordingmedia.h"
 #include "support/scriptedengine.h"
 #include "support/spin.h"
 #include "support/tempdir.h"
@@ -29,6 +30,7 @@ public: // the doubles are named as the services they stand for (servicesOf)
     FakeLauncher processes;
     RecordingShellOpener shell;
     FakeTempFolder temp{path()};
+    RecordingMediaControl media;
     platform::speech::AudioMode audio = platform::speech::AudioMode::Fast;
     app::Program program;
     app::Windows windows;
@@ -72,6 +74,8 @@ struct RealWindow {
     FakeTempFolder temp{dir.filePath("tmp")};
     platform::speech::FliteFamily gen4;
     platform::speech::EspeakFamily gen5;
+    platform::SystemMediaControl media{
+        platform::speech::makeSinkFactory(platform::speech::AudioMode::Silent, "test")};
     app::Services services = app::servicesOf(
         *this, platform::speech::makeSinkFactory(platform::speech::AudioMode::Silent, "test"));
     app::Program program;

@@ -35,6 +35,7 @@ public:
     platform::speech::TextToSpeech& clockVoice4() override { throw std::logic_error("none"); }
     platform::speech::SpVoice& clockVoice5() override { throw std::logic_error("none"); }
     app::RecordingVoices recordingVoices() override { return {}; }
+    void startTimerSayTest() override {}
     void exitAll() override { calls << "exitAll"; }
 };
 

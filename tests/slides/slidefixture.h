@@ -11,6 +11,7 @@
 #include "slides/slidereadaloud.h"
 #include "support/fakes.h"
 #include "support/memoryregistry.h"
+#include "support/recordingmedia.h"
 #include "support/scriptedengine.h"
 #include "support/tempdir.h"
 #include "virtualtimers.h"
@@ -62,6 +63,7 @@ public:
     platform::speech::SpVoice& clockVoice5() override { return voice5; }
     // The slide reader records nothing: no voices to lend.
     app::RecordingVoices recordingVoices() override { return {}; }
+    void startTimerSayTest() override {}
     void exitAll() override {}
 
     int gen = 5;
@@ -80,6 +82,7 @@ public: // the doubles are named as the services they stand for (servicesOf)
     FakeLauncher processes;
     RecordingShellOpener shell;
     FakeTempFolder temp{path()};
+    RecordingMediaControl media;
     platform::speech::AudioMode audio = platform::speech::AudioMode::Fast;
     app::Program program;
     std::unique_ptr<app::Services> services;

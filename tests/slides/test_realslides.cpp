@@ -60,6 +60,7 @@ public: // the doubles are named as the services they stand for (servicesOf)
     FakeTempFolder temp{path()};
     platform::speech::EngineFamily& gen4 = flite;
     platform::speech::EngineFamily& gen5 = espeak;
+    RecordingMediaControl media;
     app::Program program;
 };
 

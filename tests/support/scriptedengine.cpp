@@ -11,6 +11,10 @@ using namespace platform::speech;
 bool ScriptedSynthesizer::synthesize(QStringView text, const SynthSettings& settings,
                                      ChunkOutput& out) {
     ++calls;
+    {
+        std::lock_guard lock(m_mutex);
+        m_spoken += text;
+    }
     if (delayPerCallMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(delayPerCallMs));
     if (failNext.exchange(false))

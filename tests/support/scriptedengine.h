@@ -6,6 +6,7 @@
 #include "platform/speech/synthesizer.h"
 
 #include <atomic>
+#include <mutex>
 #include <QHash>
 #include <QStringList>
 
@@ -25,6 +26,17 @@ public:
     // Makes each call take this long, like a real engine, so threads interleave.
     std::atomic<int> delayPerCallMs{0};
     std::atomic<bool> failNext{false};
+
+    // Every text synthesized so far, joined in order (pieces of one text join
+    // back into it).
+    QString spoken() const {
+        std::lock_guard lock(m_mutex);
+        return m_spoken;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    QString m_spoken;
 };
 
 // Scripted voices, "Alpha" and "Beta" unless named otherwise. A voice can be
