@@ -245,8 +245,13 @@ void BatchConversion::waveProgressStage(VbTimer* timer) {
     s.waveFile.release();
     writeProgress(mp3() ? 50 : 100);
     disarm(c.waveProgress);
-    if (!ended->isEmpty()) {
-        skipFile(*ended, true);
+    waveDone(*ended);
+}
+
+void BatchConversion::waveDone(const QString& error) {
+    BatchState& s = m_state;
+    if (!error.isEmpty()) {
+        skipFile(error, true);
         return;
     }
     if (!mp3()) {
@@ -256,7 +261,7 @@ void BatchConversion::waveProgressStage(VbTimer* timer) {
     }
     s.WaveSize = platform::fileSize(outputWave());
     s.EstimateMp3Size = exporting::estimateMp3Size(s.WaveSize);
-    arm(c.mp3Wait);
+    arm(chain().mp3Wait);
     startEncoder();
 }
 
@@ -309,19 +314,7 @@ void BatchConversion::speakStage(VbTimer* timer) {
     if (!armed(timer, c.speak) || s.speaking)
         return;
     disarm(c.speak);
-    if (!s.speakError.isEmpty()) {
-        skipFile(s.speakError, true);
-        return;
-    }
-    if (!mp3()) {
-        s.converted += 1;
-        nextFileOrFinish();
-        return;
-    }
-    s.WaveSize = platform::fileSize(outputWave());
-    s.EstimateMp3Size = exporting::estimateMp3Size(s.WaveSize);
-    arm(c.mp3Wait);
-    startEncoder();
+    waveDone(s.speakError);
 }
 
 void BatchConversion::startEncoder() {

@@ -163,6 +163,9 @@ private:
         return timer && timer == stage && stage->interval() > 0;
     }
     void startEncoder();
+    // A file's WAV is complete (or failed with `error`): count it, or start its
+    // encoder in an MP3 job.
+    void waveDone(const QString& error);
     void encoderEnded(qint64 pid);
     void finishSpeaking();
     void nextFileOrFinish();
