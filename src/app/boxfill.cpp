@@ -1,35 +1,48 @@
 #include "app/boxfill.h"
 
+#include <algorithm>
 #include <QPlainTextEdit>
 #include <QTextCursor>
 #include <QTextDocument>
 
 namespace sonorel::app {
 
-QString boxForm(const QString& text) {
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        switch (c) {
-        case u'\r':
-            if (i + 1 < text.size() && text[i + 1] == u'\n')
-                ++i;
-            out += u'\n';
-            break;
-        case 0x2028: // line separator
-        case 0x2029: // paragraph separator
-        case 0xFDD0: // Qt's frame marks
-        case 0xFDD1:
-            out += u'\n';
-            break;
-        case 0x00A0:
-            out += u' ';
-            break;
-        default:
-            out += QChar(c);
-        }
+namespace {
+// What the box gives back for one character; CR LF is handled by the caller.
+char16_t boxCharacter(char16_t c) {
+    switch (c) {
+    case u'\r':
+    case 0x2028: // line separator
+    case 0x2029: // paragraph separator
+    case 0xFDD0: // Qt's frame marks
+    case 0xFDD1:
+        return u'\n';
+    case 0x00A0:
+        return u' ';
+    default:
+        return c;
     }
+}
+} // namespace
+
+QString boxForm(const QString& text) {
+    // Called on the event loop with texts of megabytes: most need no change at
+    // all, and the others are rewritten in place.
+    const auto first = std::find_if(text.cbegin(), text.cend(), [](QChar c) {
+        return boxCharacter(c.unicode()) != c.unicode();
+    });
+    if (first == text.cend())
+        return text;
+    QString out = text;
+    QChar* const begin = out.data();
+    QChar* to = begin + (first - text.cbegin());
+    for (const QChar* from = to; from != begin + out.size(); ++from) {
+        const char16_t c = from->unicode();
+        if (c == u'\r' && from + 1 != begin + out.size() && from[1] == u'\n')
+            ++from; // the pair is one line break
+        *to++ = QChar(boxCharacter(c));
+    }
+    out.truncate(to - begin);
     return out;
 }
 

@@ -18,8 +18,8 @@ namespace sonorel::app {
 class BoxFill final : public QObject {
     Q_OBJECT
 public:
-    // Characters put into the box per turn: about 10 ms of work.
-    static constexpr qsizetype kPiece = 64 * 1024;
+    // Characters put into the box per turn: some milliseconds of work.
+    static constexpr qsizetype kPiece = 32 * 1024;
 
     explicit BoxFill(QPlainTextEdit* box, QObject* parent = nullptr);
 
