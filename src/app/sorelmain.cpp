@@ -3,6 +3,7 @@
 // faces of the Speak/Pause button.
 
 #include "app/sorelmain.h"
+#include "app/boxfill.h"
 #include "app/tray.h"
 #include "app/windowlist.h"
 #include "platform/accessiblename.h"
@@ -143,6 +144,7 @@ void sorelmain::buildControls() {
                p.color(QPalette::Active, QPalette::HighlightedText));
     RichTextBox1->setPalette(p);
     RichTextBox1->viewport()->installEventFilter(this);
+    m_boxFill = new BoxFill(RichTextBox1, this);
 
     Frame1 = new QFrame(this);
     Frame1->setObjectName("Frame1");

@@ -44,6 +44,7 @@ class TalkingClock;
 
 namespace sonorel::app {
 
+class BoxFill;
 class NotificationIcon;
 
 // The hidden rich-text box that loads files: rich text as its plain text,
@@ -275,6 +276,8 @@ private:
     void focusRule();
     void stopClock();
     void setTextBox(const QString& text);
+    // The box's whole text, also while a long text is still going in.
+    QString boxText() const;
     int caretPosition() const;
     void setCaret(int position);
     void select(int start, int length);
@@ -284,6 +287,7 @@ private:
     Program& m_program;
     Windows& m_windows;
     bool m_startHidden = false;
+    BoxFill* m_boxFill = nullptr; // fills RichTextBox1
 
 public:
     // True when the stored settings say the window was hidden to the tray.

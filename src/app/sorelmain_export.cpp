@@ -91,7 +91,7 @@ void sorelmain::saveSpeech(bool mp3, const QString& path) {
     }
     p.RecTarget = p.TargetFile;
     const bool started = speechSave->start({
-        .text = reading::withoutOuterSpaces(RichTextBox1->toPlainText()),
+        .text = reading::withoutOuterSpaces(boxText()),
         .generation = p.tts.EngineGeneration,
         .mp3 = mp3,
         .target = p.RecTarget,

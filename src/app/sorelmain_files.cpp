@@ -53,7 +53,7 @@ bool sorelmain::loadFileBox(const QString& path, bool modal) {
 }
 
 void sorelmain::Command4_Click() {
-    if (RichTextBox1->toPlainText().trimmed().isEmpty())
+    if (boxText().trimmed().isEmpty())
         return;
     WinSets& w = m_program.win;
     static const QStringList types = {".rtf", ".txt", ".mp3", ".wav"};
@@ -106,7 +106,7 @@ void sorelmain::saveText(bool rich, const QString& path) {
     if (platform::fileExists(target) && !mayOverwrite(target, rich))
         return;
     // Written whole and renamed over an old file, so a failed save loses nothing.
-    const QString text = RichTextBox1->toPlainText();
+    const QString text = boxText();
     QString error;
     if (!writeFileAtomically(
             target, rich ? reading::richTextFile(text) : reading::plainTextFile(text), &error))

@@ -1,6 +1,7 @@
 // Speak, pause and stop; the engines' start and end; following the spoken word
 // with the selection, the position slider and the elapsed clock; the command link.
 
+#include "app/boxfill.h"
 #include "app/sorelmain.h"
 #include "reading/readingrules.h"
 #include "shared/elapsed.h"
@@ -30,7 +31,11 @@ void sorelmain::focusRule() {
 }
 
 void sorelmain::setTextBox(const QString& text) {
-    RichTextBox1->setPlainText(text);
+    m_boxFill->fill(text);
+}
+
+QString sorelmain::boxText() const {
+    return m_boxFill->text();
 }
 
 int sorelmain::caretPosition() const {
@@ -38,12 +43,14 @@ int sorelmain::caretPosition() const {
 }
 
 void sorelmain::setCaret(int position) {
+    m_boxFill->reach(position);
     QTextCursor c = RichTextBox1->textCursor();
     c.setPosition(std::clamp(position, 0, RichTextBox1->document()->characterCount() - 1));
     RichTextBox1->setTextCursor(c);
 }
 
 void sorelmain::select(int start, int length) {
+    m_boxFill->reach(start + length);
     const int last = RichTextBox1->document()->characterCount() - 1;
     QTextCursor c = RichTextBox1->textCursor();
     c.setPosition(std::clamp(start, 0, last));
@@ -87,7 +94,7 @@ void sorelmain::Command5_Click() {
         PlayStatus = reading::Speaking;
         return;
     case reading::Idle: {
-        const QString text = RichTextBox1->toPlainText();
+        const QString text = boxText();
         TextLength = reading::lengthWithoutOuterSpaces(text);
         const int start = reading::readingStart(generation, caretPosition(), TextLength);
         if (start != caretPosition())
@@ -159,10 +166,10 @@ void sorelmain::engineEnded() {
 void sorelmain::DirectSS1_WordPosition(int, int, int byteoffset) {
     setCaret(reading::sapi4WordStart(SpeakBase, byteoffset));
     const int s = caretPosition();
-    const QTextDocument* doc = RichTextBox1->document();
-    const int boxLength = doc->characterCount() - 1;
-    const int e = reading::wordEnd(s, TextLength, boxLength == 0, [doc, boxLength](int i) {
-        return i < boxLength ? doc->characterAt(i) : QChar();
+    const BoxFill* box = m_boxFill;
+    const int boxLength = box->length();
+    const int e = reading::wordEnd(s, TextLength, boxLength == 0, [box, boxLength](int i) {
+        return i < boxLength ? box->at(i) : QChar();
     });
     select(s, e - s);
     cpvSlider1->setValue(e - 1);
@@ -177,7 +184,7 @@ void sorelmain::NewsVoice1_Word(int, qint64, int characterPosition, int length) 
 
 void sorelmain::MonitorText1Len_Timer() {
     MonitorText1Len->setInterval(0);
-    TextLength = RichTextBox1->document()->characterCount() - 1;
+    TextLength = m_boxFill->length();
     if (TextLength > 0) {
         cpvSlider1->setMaximum(TextLength);
         cpvSlider1->setEnabled(true);
