@@ -117,11 +117,14 @@ reader_pid=$(DISPLAY=$display xdotool getwindowpid "$window" 2>/dev/null)
 # The file's text is in the reading box: stop the reading (so that no word it
 # highlights takes the selection), select it all, copy it and read the clipboard
 # back. The clipboard watch reads the copy aloud again; a copy of a lone word
-# would have made it the box's text, so Stop comes first.
+# would have made it the box's text, so Stop comes first, and the word notices
+# the engine had already sent arrive before the selection is made.
 expected=$(head -n1 "$document")
 copied() { DISPLAY=$display timeout 5 xclip -selection clipboard -o 2>/dev/null; }
 copy_text() {
-    DISPLAY=$display xdotool windowfocus --sync "$window" key --clearmodifiers alt+s ctrl+a ctrl+c \
+    DISPLAY=$display xdotool windowfocus --sync "$window" key --clearmodifiers alt+s 2>/dev/null
+    sleep 1
+    DISPLAY=$display xdotool windowfocus --sync "$window" key --clearmodifiers ctrl+a ctrl+c \
         2>/dev/null
     sleep 0.3
     [ "$(copied)" = "$expected" ]
