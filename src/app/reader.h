@@ -36,6 +36,9 @@ public:
     // The Speak/Pause and Stop buttons, whoever presses them.
     virtual void speakPause() = 0;
     virtual void stop() = 0;
+    // The reading state: 1 speaking, 2 paused, 3 idle (the quick menu's Speak
+    // item reads "Pause" while speaking).
+    virtual int playStatus() const = 0;
 
     // The voice in use as the voice list shows it ("Mary (TTS4.0)"), and its
     // generation: 4, 5, or 0 before any voice was chosen.

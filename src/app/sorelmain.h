@@ -86,6 +86,7 @@ public:
     void putText(const QString& text) override;
     void speakPause() override { Command5_Click(); }
     void stop() override { Command6_Click(); }
+    int playStatus() const override { return PlayStatus; }
     QString voiceEntry() const override;
     int generation() const override { return m_program.tts.EngineGeneration; }
     platform::speech::TextToSpeech& clockVoice4() override { return *TextToSpeech1; }

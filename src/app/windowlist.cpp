@@ -1,5 +1,6 @@
 #include "app/windowlist.h"
 
+#include "about/aboutsonorel.h"
 #include "batch/batchtext2sound.h"
 #include "clock/setmyclock.h"
 #include "export/mp3end.h"
@@ -29,8 +30,10 @@ void registerWindows(Windows& windows, const WindowContext& c) {
     windows.registerWindow(WindowId::Slides, [c] {
         return new slides::SlideReadAloud(c.services, c.program, c.reader);
     });
-    windows.registerWindow(WindowId::QuickMenu,
-                           [c] { return new quickmenu::sorelMenu(c.program); });
+    windows.registerWindow(WindowId::QuickMenu, [c, &windows] {
+        return new quickmenu::sorelMenu(c.services, c.program, c.reader, windows);
+    });
+    windows.registerWindow(WindowId::About, [c] { return new about::AboutSonorel(c.services); });
 }
 
 } // namespace sonorel::app

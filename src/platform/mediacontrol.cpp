@@ -4,13 +4,17 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstring>
+#include <fcntl.h>
 #include <fluidsynth.h>
+#include <linux/cdrom.h>
 #include <mutex>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 #include <sndfile.h>
+#include <sys/ioctl.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace sonorel::platform {
@@ -469,8 +473,9 @@ private:
     std::thread m_thread;
 };
 
-SystemMediaControl::SystemMediaControl(speech::SinkFactory sinks, QString soundFont)
-    : m_sinks(std::move(sinks)), m_soundFont(std::move(soundFont)) {}
+SystemMediaControl::SystemMediaControl(speech::SinkFactory sinks, QString soundFont,
+                                       QString cdDrive)
+    : m_sinks(std::move(sinks)), m_soundFont(std::move(soundFont)), m_cdDrive(std::move(cdDrive)) {}
 
 SystemMediaControl::~SystemMediaControl() = default;
 
@@ -492,6 +497,8 @@ MediaReply SystemMediaControl::sendString(const QString& command) {
     const QString& verb = words[0];
     if (is(verb, "open"))
         return open(words);
+    if (is(verb, "set"))
+        return cdDoor(words);
     if (words.size() < 2)
         return {MediaError::MissingArgument, {}};
     const QString alias = words[1].toLower();
@@ -552,6 +559,26 @@ MediaReply SystemMediaControl::sendString(const QString& command) {
         return {MediaError::BadArgument, {}};
     }
     return {MediaError::UnknownCommand, {}};
+}
+
+MediaReply SystemMediaControl::cdDoor(const QStringList& words) {
+    if (words.size() != 4 || !is(words[1], "cdaudio") || !is(words[2], "door"))
+        return {MediaError::BadArgument, {}};
+    unsigned long request = 0;
+    if (is(words[3], "open"))
+        request = CDROMEJECT;
+    else if (is(words[3], "closed"))
+        request = CDROMCLOSETRAY;
+    else
+        return {MediaError::BadArgument, {}};
+    // Without blocking: a drive with no disc in it opens all the same.
+    const int fd =
+        ::open(QFile::encodeName(m_cdDrive).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return {MediaError::DeviceRefused, {}};
+    const int moved = ::ioctl(fd, request, 0);
+    ::close(fd);
+    return moved == 0 ? MediaReply{} : MediaReply{MediaError::DeviceRefused, {}};
 }
 
 MediaReply SystemMediaControl::open(const QStringList& words) {

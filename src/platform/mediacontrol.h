@@ -8,6 +8,7 @@
 //   play NAME [wait]   pause NAME   resume NAME   stop NAME
 //   seek NAME to MS|start|end      close NAME|all
 //   status NAME length|position|mode      (milliseconds; "playing", "paused", "stopped")
+//   set CDAudio door open|closed          (the CD drive's tray out or in)
 //
 // WAV and the other formats libsndfile reads play through the program's sound
 // output; MIDI files are rendered by FluidSynth with a General MIDI sound font.
@@ -32,6 +33,7 @@ enum class MediaError {
     UnknownType,    // a device type or extension nothing here plays
     CannotOpenFile, // missing, unreadable, or not a sound file
     NoSoundFont,    // MIDI without a General MIDI sound font
+    DeviceRefused,  // the CD drive is missing or did not move its tray
 };
 
 struct MediaReply {
@@ -49,7 +51,9 @@ public:
 class SystemMediaControl final : public MediaControl {
 public:
     // `soundFont` empty: the first General MIDI font found in Debian's places.
-    explicit SystemMediaControl(speech::SinkFactory sinks, QString soundFont = {});
+    // `cdDrive`: the CD drive whose tray the door commands move.
+    explicit SystemMediaControl(speech::SinkFactory sinks, QString soundFont = {},
+                                QString cdDrive = QStringLiteral("/dev/cdrom"));
     ~SystemMediaControl() override; // stops and closes whatever is open
     SystemMediaControl(const SystemMediaControl&) = delete;
     SystemMediaControl& operator=(const SystemMediaControl&) = delete;
@@ -63,9 +67,11 @@ public:
 
 private:
     MediaReply open(const QStringList& words);
+    MediaReply cdDoor(const QStringList& words);
 
     speech::SinkFactory m_sinks;
     QString m_soundFont;
+    QString m_cdDrive;
     std::map<QString, std::unique_ptr<Device>> m_devices; // by lower-case alias
 };
 

@@ -172,6 +172,7 @@ TEST_F(ReaderTest, IconClicksOpenAndCloseTheQuickMenuAtThePointer) {
     QWidget* menu = windows.find(app::WindowId::QuickMenu);
     ASSERT_NE(menu, nullptr);
     EXPECT_TRUE(menu->isVisible());
+    // Near the top-left corner: its top-left corner at the pointer.
     EXPECT_EQ(menu->pos(), QPoint(123, 45));
     EXPECT_TRUE(menu->windowFlags() & Qt::WindowStaysOnTopHint);
 
@@ -184,9 +185,12 @@ TEST_F(ReaderTest, IconClicksOpenAndCloseTheQuickMenuAtThePointer) {
 
     // The menu takes its place when it opens: a right click while it is open
     // leaves it where it is; once closed, it opens at the new place.
-    clicks.rightClick({300, 200});
+    clicks.rightClick({1000, 740}); // near the bottom-right corner: above and to the left
+    menu = windows.find(app::WindowId::QuickMenu);
+    EXPECT_EQ(menu->geometry().bottomRight() + QPoint(1, 1), QPoint(1000, 740));
+    const QPoint placed = menu->pos();
     clicks.rightClick({40, 60});
-    EXPECT_EQ(windows.find(app::WindowId::QuickMenu)->pos(), QPoint(300, 200));
+    EXPECT_EQ(windows.find(app::WindowId::QuickMenu)->pos(), placed);
     clicks.leftClick(k768);
     clicks.rightClick({40, 60});
     EXPECT_EQ(windows.find(app::WindowId::QuickMenu)->pos(), QPoint(40, 60));

@@ -5,7 +5,8 @@
 # report the number shown below them, and moving a scale through the bus must
 # move the number too. The windows that no menu opens yet (the clock settings)
 # are opened at start in runs of their own and read the same way: every control
-# named, the expected names present.
+# named, the expected names present. The quick menu and the about window are
+# read the same way.
 #
 # Run inside a session bus and an X server of its own:
 #   dbus-run-session -- xvfb-run -a /usr/bin/python3 atspi_names.py BIN_DIR
@@ -76,6 +77,16 @@ OTHER_WINDOWS = [
       ("text", "Target folder"), ("push button", "Select"),
       ("push button", "Begin convert to mp3 files"), ("push button", "Begin convert to wav files"),
       ("push button", "Stop"), ("push button", "Close")]),
+    ("quickmenu", "Sonorel menu",
+     [("push button", n) for n in (
+         "Speak", "Stop", "Watch clipboard", "Slide read aloud words",
+         "Text files to sound files", "Convert wav to mp3", "Sound time", "Update", "Help",
+         "About", "sonorel.org", "Get more voices", "Eject CD", "Close CD", "Exit all")]
+     + [("check box", "Watch clipboard"), (None, "Close menu"),
+        (None, "Download French Voice")]),
+    ("about", "About Sonorel",
+     [("label", "Sonorel"), ("label", "Version 1.68"), ("push button", "Web site sonorel.org"),
+      ("push button", "Mail support@sonorel.org"), ("push button", "Close")]),
     ("converter", "Convert wav to mp3 by Sonorel",
      [("text", "Source wav file"), ("text", "Target mp3 file"),
       ("push button", "Browse for the source wav file"),
@@ -108,7 +119,7 @@ def check_window(pyatspi, program, env, name, title, wanted, failures):
                 if app is None or app.name != "Sonorel":
                     continue
                 for n in walk(app):
-                    if n.name == title and n.getRoleName() in ("frame", "filler"):
+                    if n.name == title and n.getRoleName() in ("frame", "filler", "window"):
                         if any(c.getRoleName() == "push button" for c in walk(n)):
                             return n
             return None
@@ -123,7 +134,12 @@ def check_window(pyatspi, program, env, name, title, wanted, failures):
             seen.add((role, node.name))
             # A combo box's own popup list is told as the combo box.
             in_combo = node.parent is not None and node.parent.getRoleName() == "combo box"
-            if role in NAMED_ROLES + ("list",) and not node.name.strip() and not in_combo:
+            # In the quick menu and the about window pictures and texts are
+            # named too: there a picture is something to press.
+            roles = NAMED_ROLES + ("list",)
+            if name in ("quickmenu", "about"):
+                roles += ("label", "image")
+            if role in roles and not node.name.strip() and not in_combo:
                 failures.append("the %s window has a %s without a name" % (name, role))
         for role, control in wanted:
             if role is None:
@@ -147,7 +163,8 @@ def main():
     # A program folder, a home and a runtime folder of the test's own: the
     # reader writes its settings beside itself.
     for name in ("sorel", "Vocelle", "speak.bmp", "pause.bmp", "bell.wav", "sonorel.png",
-                 "speak.dot", "open0.bmp", "open1.bmp"):
+                 "speak.dot", "open0.bmp", "open1.bmp", "Image0.bmp") + tuple(
+                     "Picture%d.bmp" % n for n in range(1, 14)):
         source = os.path.join(bin_dir, name)
         if os.path.exists(source):
             shutil.copy2(source, os.path.join(top, name))

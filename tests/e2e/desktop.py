@@ -1,14 +1,15 @@
 #!/usr/bin/python3
 # The real reader and the real voice chooser on a real X desktop: text copied by
 # another program (xclip) is read aloud; the icon in a real notification area
-# (trayer) hides, shows and opens the quick menu when xdotool clicks it; a click
+# (trayer) hides, shows and opens the quick menu when xdotool clicks it, and the
+# menu's " Exit all" ends the program and takes the icon away; a click
 # in Vocelle's list switches the running reader's voice. Readings are seen on the
 # sound server as playback streams; the reading box is read over the
 # accessibility bus, as a screen reader reads it.
 #
 # Run inside a session bus and an X server of its own:
 #   dbus-run-session -- xvfb-run -a -s "-screen 0 1024x768x24" \
-#       /usr/bin/python3 desktop.py BIN_DIR
+#       /usr/bin/python3 desktop.py BIN_DIR [SCREENSHOT_DIR]
 
 import os
 import shutil
@@ -93,7 +94,9 @@ class Desktop(unittest.TestCase):
 
     def setUp(self):
         self.top = tempfile.mkdtemp(prefix="sonorel-desktop-")
-        for name in ("sorel", "Vocelle", "speak.bmp", "pause.bmp", "bell.wav", "sonorel.png"):
+        shipped = ["sorel", "Vocelle", "speak.bmp", "pause.bmp", "bell.wav", "sonorel.png",
+                   "Image0.bmp"] + ["Picture%d.bmp" % n for n in range(1, 14)]
+        for name in shipped:
             source = os.path.join(BIN_DIR, name)
             if os.path.exists(source):
                 shutil.copy2(source, os.path.join(self.top, name))
@@ -269,7 +272,10 @@ class NotificationArea(Desktop):
         geometry = run("xdotool", "getwindowgeometry", "--shell", menu[0])
         mx = int(geometry.split("X=")[1].split()[0])
         my = int(geometry.split("Y=")[1].split()[0])
-        self.assertEqual((mx, my), (px, py))
+        mw = int(geometry.split("WIDTH=")[1].split()[0])
+        # The icon is at the top right: the menu's top-right corner at the pointer
+        # (its bottom would be above the screen).
+        self.assertEqual((mx + mw, my), (px, py))
         # The menu has a name for screen readers.
         app = wait_for(lambda: self.app_on_bus("Sonorel", reader.pid), 10)
         self.assertTrue(wait_for(lambda: any(n.name == "Sonorel menu" for n in walk(app)), 10),
@@ -282,6 +288,48 @@ class NotificationArea(Desktop):
                                               if self.window_viewable(w)], 10))
         self.assertTrue(wait_for(lambda: not self.window_viewable(main), 10))
         self.assertIsNone(reader.poll())
+
+
+    def menu_item(self, app, name):
+        """The quick menu's item `name` on the bus, once it shows."""
+        def find():
+            for node in walk(app):
+                if node.getRoleName() == "push button" and node.name == name:
+                    x, y, w, h = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+                    if w > 0 and h > 0:
+                        return (x, y, w, h)
+            return None
+        return wait_for(find, 15)
+
+    def test_exit_all_in_the_menu_ends_the_program_and_takes_the_icon_away(self):
+        reader = self.start()
+        icon = wait_for(lambda: self.icon_of(reader.pid), 30)
+        self.assertTrue(icon, "the reader's icon was not embedded in the notification area")
+        self.assertTrue(self.window_viewable(icon))
+        run("xdotool", "mousemove", "--window", icon, "7", "9", "click", "3")
+        menu = wait_for(lambda: [w for w in self.windows_named("^Sonorel menu$", reader.pid)
+                                 if self.window_viewable(w)], 10)
+        self.assertTrue(menu, "a right click did not open the quick menu")
+        app = wait_for(lambda: self.app_on_bus("Sonorel", reader.pid), 10)
+        extents = self.menu_item(app, "Exit all")
+        self.assertTrue(extents, "the menu shows no Exit all item")
+        x, y, w, h = extents
+        # The pointer over an item lights it; the picture is for the note.
+        run("xdotool", "mousemove", str(x + w // 2), str(y + h // 2))
+        time.sleep(0.5)
+        if SCREENSHOT_DIR:
+            subprocess.run(["import", "-window", "root",
+                            os.path.join(SCREENSHOT_DIR, "menu_screen.png")], env=self.env,
+                           timeout=30)
+        swin = os.path.join(self.top, "swin.ini")
+        if os.path.exists(swin):
+            os.remove(swin)
+        run("xdotool", "click", "1")
+        self.assertEqual(reader.wait(30), 0)
+        # The settings were written on the way out, and the icon's window is gone.
+        self.assertTrue(os.path.exists(swin))
+        self.assertIsNone(run("xwininfo", "-id", icon))
+        self.assertFalse(self.icon_of(reader.pid))
 
 
 class Chooser(Desktop):
@@ -340,8 +388,12 @@ def pulse_server():
     return None
 
 
+SCREENSHOT_DIR = None
+
 if __name__ == "__main__":
     BIN_DIR = sys.argv.pop(1)
+    if len(sys.argv) > 1 and os.path.isdir(sys.argv[1]):
+        SCREENSHOT_DIR = sys.argv.pop(1)
     PULSE_SERVER = pulse_server()
     if not PULSE_SERVER:
         print("FAIL: no PulseAudio server answers")

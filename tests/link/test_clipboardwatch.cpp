@@ -30,6 +30,7 @@ public:
     }
     void speakPause() override { calls << "speakPause"; }
     void stop() override { calls << "stop"; }
+    int playStatus() const override { return 3; }
     QString voiceEntry() const override { return {}; }
     int generation() const override { return 0; }
     platform::speech::TextToSpeech& clockVoice4() override { throw std::logic_error("none"); }

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <mutex>
 #include <QFile>
+#include <sys/stat.h>
 
 namespace sonorel::test {
 namespace {
@@ -181,6 +182,46 @@ TEST_F(MediaControlTest, CommandsOnTheRealInterpreter) {
     control.sendString("play a");
     EXPECT_TRUE(control.sendString("close all").ok());
     EXPECT_EQ(control.sendString("status a mode").error, MediaError::NoSuchDevice);
+}
+
+} // namespace
+} // namespace sonorel::test
+
+namespace sonorel::test {
+namespace {
+
+// The CD tray commands: the eject and close-tray requests of the drive named at
+// construction. No machine here has a drive, so what is checked is that a missing
+// or wrong device changes nothing, says so in the reply, and never blocks.
+TEST_F(MediaControlTest, CdDoorWithoutADriveDoesNothing) {
+    SystemMediaControl missing(makeSinkFactory(AudioMode::Fast, "test"), {}, path("no-such-drive"));
+    EXPECT_EQ(missing.sendString("set CDAudio door open").error, MediaError::DeviceRefused);
+    EXPECT_EQ(missing.sendString("set CDAudio door closed").error, MediaError::DeviceRefused);
+    EXPECT_FALSE(QFile::exists(path("no-such-drive")));
+
+    // Something that is no drive (a plain file, a pipe with nobody writing):
+    // opened without blocking, refused by the request, left as it was.
+    QFile plain(path("plain"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.write("unchanged");
+    plain.close();
+    SystemMediaControl notADrive(makeSinkFactory(AudioMode::Fast, "test"), {}, path("plain"));
+    EXPECT_EQ(notADrive.sendString("set cdaudio DOOR Open").error, MediaError::DeviceRefused);
+    ASSERT_TRUE(plain.open(QIODevice::ReadOnly));
+    EXPECT_EQ(plain.readAll(), "unchanged");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("pipe")).constData(), 0600), 0);
+    SystemMediaControl pipe(makeSinkFactory(AudioMode::Fast, "test"), {}, path("pipe"));
+    EXPECT_EQ(pipe.sendString("set CDAudio door closed").error, MediaError::DeviceRefused);
+}
+
+TEST_F(MediaControlTest, CdDoorCommandsOtherThanOpenAndClosedAreRefused) {
+    SystemMediaControl control(makeSinkFactory(AudioMode::Fast, "test"), {}, path("none"));
+    for (const char* command :
+         {"set CDAudio door ajar", "set CDAudio door", "set CDAudio", "set waveaudio door open",
+          "set CDAudio lid open", "set CDAudio door open now"})
+        EXPECT_EQ(control.sendString(command).error, MediaError::BadArgument) << command;
+    // The other commands are as they were.
+    EXPECT_EQ(control.sendString("status nothing mode").error, MediaError::NoSuchDevice);
 }
 
 } // namespace

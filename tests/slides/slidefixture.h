@@ -57,6 +57,7 @@ public:
     void putText(const QString&) override {}
     void speakPause() override {}
     void stop() override {}
+    int playStatus() const override { return 3; }
     QString voiceEntry() const override { return {}; }
     int generation() const override { return gen; }
     platform::speech::TextToSpeech& clockVoice4() override { return voice4; }
