@@ -41,7 +41,7 @@ struct Program {
     QDateTime IntervalBase;
     // The one test announcement the clock settings window prepares.
     QString TestSentence, TestBellFile;
-    // Where the tray icon was right-clicked; read by the quick menu (to come).
+    // Where the tray icon was right-clicked; the quick menu opens there.
     QPoint MenuAnchor;
     // The main window's state (0 normal, 1 minimized, 2 maximized) just before the
     // user last minimized, maximized, restored or closed it; the tray's left click
