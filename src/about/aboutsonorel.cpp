@@ -27,8 +27,9 @@ AboutSonorel::AboutSonorel(app::Services& services, QWidget* parent)
 
     auto* head = new QHBoxLayout;
     auto* icon = new QLabel(this);
-    icon->setPixmap(QPixmap(m_services.folder.shippedFile("sonorel.png"))
-                        .scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    const QPixmap picture(m_services.folder.shippedFile("sonorel.png"));
+    if (!picture.isNull()) // without it the window shows its texts alone
+        icon->setPixmap(picture.scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     platform::nameAs(icon, QStringLiteral("Sonorel icon"));
     head->addWidget(icon);
     auto* names = new QVBoxLayout;

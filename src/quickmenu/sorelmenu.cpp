@@ -218,6 +218,9 @@ sorelMenu::sorelMenu(app::Services& services, app::Program& program, app::Reader
 
     buildLayout();
     placeAtAnchor();
+    // The keyboard starts on the menu itself: nothing is lit until a key or the
+    // mouse says where.
+    setFocus(Qt::OtherFocusReason);
 }
 
 MenuItem* sorelMenu::addItem(int number, const QString& caption, const QString& tip,
@@ -353,8 +356,8 @@ void sorelMenu::moveLight(int step) {
     const int count = int(m_keyOrder.size());
     QWidget* next = m_keyOrder[((at + step) % count + count) % count];
     next->setFocus(step > 0 ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-    if (next == Check1)
-        light(Label15);
+    // Lit here too: a window the desktop did not activate gets no focus events.
+    light(next == Check1 ? Label15 : static_cast<MenuItem*>(next));
 }
 
 void sorelMenu::mouseMoveEvent(QMouseEvent* event) {

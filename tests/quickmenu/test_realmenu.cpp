@@ -5,10 +5,12 @@
 #include "../app/readerfixture.h"
 
 #include "about/aboutsonorel.h"
+#include "link/clipboardwatch.h"
 #include "quickmenu/sorelmenu.h"
 
 #include <QCheckBox>
 #include <QFile>
+#include <QPlainTextEdit>
 
 using namespace sonorel;
 using namespace sonorel::test;
