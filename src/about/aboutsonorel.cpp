@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -88,6 +89,8 @@ AboutSonorel::AboutSonorel(app::Services& services, QWidget* parent)
     platform::dragByBody(this, {icon, ProductName, Version, what, contact});
     adjustSize();
     setFixedSize(size());
+    if (const QScreen* screen = this->screen()) // in the middle, where it is seen
+        move(screen->availableGeometry().center() - rect().center());
 }
 
 void AboutSonorel::open(const QString& address) {

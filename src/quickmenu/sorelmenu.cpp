@@ -198,6 +198,7 @@ sorelMenu::sorelMenu(app::Services& services, app::Program& program, app::Reader
     connect(Image0, &MenuPicture::hovered, this, [this] {
         light(nullptr);
         Image0->setFrameShape(QFrame::Box);
+        setFocus(Qt::MouseFocusReason); // Enter then acts on nothing
     });
 
     for (const Language& language : kLanguages) {
@@ -311,6 +312,14 @@ void sorelMenu::buildLayout() {
     column->addLayout(grid);
     adjustSize();
     setFixedSize(size());
+}
+
+void sorelMenu::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    // A frameless window on a grey desktop needs an edge of its own.
+    QPainter p(this);
+    p.setPen(QColor(0x80, 0x80, 0x80));
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void sorelMenu::placeAtAnchor() {

@@ -118,6 +118,7 @@ public:
     QList<QWidget*> keyOrder() const { return m_keyOrder; }
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
