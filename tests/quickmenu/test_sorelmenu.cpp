@@ -253,7 +253,7 @@ TEST_F(MenuTest, WebItemsOpenTheMakersPages) {
 TEST_F(MenuTest, EjectKeepsTheMenuOpenSoCloseCanFollow) {
     sorelMenu* m = open();
     m->Label7->click();
-    EXPECT_FALSE(menuGone());
+    ASSERT_FALSE(menuGone());
     EXPECT_EQ(media.commands, QStringList{"set CDAudio door open"});
     m->Label6->click();
     EXPECT_TRUE(menuGone());
@@ -264,7 +264,7 @@ TEST_F(MenuTest, AFailingMediaInterpreterCostsOnlyTheTray) {
     media.broken = true;
     sorelMenu* m = open();
     m->Label7->click();
-    EXPECT_FALSE(menuGone());
+    ASSERT_FALSE(menuGone());
     m->Label6->click();
     EXPECT_TRUE(menuGone());
 }
@@ -299,11 +299,11 @@ TEST_F(MenuTest, PicturesDoWhatTheirItemDoesExceptTheHomePages) {
         EXPECT_EQ(m->Picture(n), nullptr) << n;
     // The home page's picture does nothing, and the menu stays.
     QTest::mouseClick(m->Picture(8), Qt::LeftButton);
-    EXPECT_FALSE(menuGone());
+    ASSERT_FALSE(menuGone());
     EXPECT_TRUE(shell.opened.isEmpty());
     // The eject picture keeps the menu open, as its item does.
     QTest::mouseClick(m->Picture(7), Qt::LeftButton);
-    EXPECT_FALSE(menuGone());
+    ASSERT_FALSE(menuGone());
     EXPECT_EQ(media.commands, QStringList{"set CDAudio door open"});
 
     QTest::mouseClick(m->Picture(13), Qt::LeftButton);
