@@ -78,9 +78,9 @@ howto::howto(app::Services& services, QWidget* parent)
     Image2 = picture(m_services.folder.shippedFile(QStringLiteral("speak.bmp")), 24, this);
     Image2->setCursor(Qt::PointingHandCursor);
     platform::nameAs(Image2, QStringLiteral("Add the speaker to LibreOffice Writer"));
-    Label3 = linkButton(QStringLiteral("click here, add the speaker to LibreOffice Writer."),
-                        QStringLiteral("Install the Sonorel toolbar into LibreOffice Writer"),
-                        this);
+    Label3 =
+        linkButton(QStringLiteral("click here, add the speaker to LibreOffice Writer."),
+                   QStringLiteral("Install the Sonorel toolbar into LibreOffice Writer"), this);
     writer->addWidget(Image2);
     writer->addWidget(Label3);
     writer->addStretch();
@@ -112,8 +112,7 @@ howto::howto(app::Services& services, QWidget* parent)
     Image7->setCursor(Qt::PointingHandCursor);
     platform::nameAs(Image7, QStringLiteral("Add the speaker to WordPerfect"));
     Label9 = linkButton(QStringLiteral("click here, add the speaker to WordPerfect."),
-                        QStringLiteral("Copy the Sonorel macros into WordPerfect's folders"),
-                        this);
+                        QStringLiteral("Copy the Sonorel macros into WordPerfect's folders"), this);
     wordPerfect->addWidget(Image7);
     wordPerfect->addWidget(Label9);
     wordPerfect->addStretch();

@@ -24,10 +24,10 @@ class howto final : public QWidget {
 public:
     explicit howto(app::Services& services, QWidget* parent = nullptr);
 
-    void Label3_Click(); // add the speaker to LibreOffice Writer (also Image2)
-    void Label9_Click(); // add the macros to WordPerfect (also Image7)
-    void Label2_Click(); // the local help page
-    void Label8_Click(); // the help page on the maker's site
+    void Label3_Click();   // add the speaker to LibreOffice Writer (also Image2)
+    void Label9_Click();   // add the macros to WordPerfect (also Image7)
+    void Label2_Click();   // the local help page
+    void Label8_Click();   // the help page on the maker's site
     void Command1_Click(); // &Close
 
     // True while an install started here runs (its link is disabled meanwhile).

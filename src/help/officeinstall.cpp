@@ -2,10 +2,10 @@
 
 #include "app/program.h"
 
+#include <filesystem>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QUrl>
-#include <filesystem>
 #include <system_error>
 
 namespace sonorel::help {
@@ -206,12 +206,13 @@ void WriterInstall::report(const platform::ProcessOutcome& o) {
     } else if (o.output.contains("lock file")) {
         // Another unopkg (or an office in its place) holds the user's extensions.
         say(m_services, owner,
-            QStringLiteral("The file ") + m_source + QStringLiteral(" is opening , please close your ") +
-                kWriter);
+            QStringLiteral("The file ") + m_source +
+                QStringLiteral(" is opening , please close your ") + kWriter);
     } else {
         const QString number = QString::number(o.crashed ? -1 : o.exitCode);
         const QString description = unopkgComplaint(o);
-        const QString title = QStringLiteral("Add Speaker to ") + kWriter + QStringLiteral(" Error");
+        const QString title =
+            QStringLiteral("Add Speaker to ") + kWriter + QStringLiteral(" Error");
         const MessageAnswer answer = m_services.dialogs.message(
             {.text = number + QStringLiteral("  ") + description +
                      QStringLiteral(" (Whould you like E-Mail this error message to me ? My email "
@@ -224,8 +225,8 @@ void WriterInstall::report(const platform::ProcessOutcome& o) {
         if (answer == MessageAnswer::Yes) {
             // The description is unopkg's own text: encoded, so a "&" or "#" in
             // it cannot cut the subject short.
-            const QString subject = title + QStringLiteral(" Code:") + number +
-                                    QStringLiteral(" Text:") + description;
+            const QString subject =
+                title + QStringLiteral(" Code:") + number + QStringLiteral(" Text:") + description;
             m_services.shell.open(QStringLiteral("mailto:") + app::kSupportMail +
                                   QStringLiteral("?subject=") +
                                   QString::fromLatin1(QUrl::toPercentEncoding(subject)));

@@ -1,7 +1,7 @@
 #include "platform/process.h"
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <csignal>
 #include <fcntl.h>
@@ -132,8 +132,8 @@ bool LinuxProcessLauncher::run(const QString& program, const QStringList& argume
     QObject::connect(process, &QProcess::finished, process,
                      [process, output, finish](int exitCode, QProcess::ExitStatus status) {
                          const QByteArray rest = process->readAllStandardOutput();
-                         output->append(rest.left(
-                             std::max<qsizetype>(0, kRunOutputLimit - output->size())));
+                         output->append(
+                             rest.left(std::max<qsizetype>(0, kRunOutputLimit - output->size())));
                          process->deleteLater();
                          if (auto callback = std::exchange(*finish, nullptr))
                              callback({true, status == QProcess::CrashExit, exitCode, *output});
