@@ -158,6 +158,7 @@ void howto::Label3_Click() {
     Label3->setEnabled(false);
     Image2->setEnabled(false);
     connect(m_writerInstall, &WriterInstall::finished, this, [this] {
+        m_writerInstall = nullptr; // it deletes itself later
         Label3->setEnabled(true);
         Image2->setEnabled(true);
     });

@@ -61,7 +61,8 @@ CopyResult copyReplacing(const QString& source, const QString& target) {
                                std::filesystem::copy_options::overwrite_existing, error);
     if (!error)
         return {};
-    const QString description = QString::fromStdString(error.message()) + u": " + target;
+    const QString description =
+        QString::fromStdString(error.message()) + QStringLiteral(": ") + target;
     if (error == std::errc::permission_denied || error == std::errc::operation_not_permitted ||
         error == std::errc::text_file_busy || error == std::errc::device_or_resource_busy)
         return {CopyFailure::InUse, error.value(), description};

@@ -10,8 +10,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
-
-class QWidget;
+#include <QWidget>
 
 namespace sonorel::help {
 

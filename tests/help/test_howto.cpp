@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <QAccessible>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
@@ -76,7 +77,8 @@ TEST_F(HowToTest, CloseAndEscapeUnloadTheWindow) {
     EXPECT_TRUE(unloaded());
     w = new howto(services);
     w->show();
-    QTest::keyClick(w.data(), Qt::Key_Escape);
+    QApplication::setActiveWindow(w.data());
+    QTest::keyClick(w->Label9, Qt::Key_Escape);
     EXPECT_TRUE(unloaded());
 }
 
