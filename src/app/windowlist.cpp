@@ -3,6 +3,7 @@
 #include "batch/batchtext2sound.h"
 #include "clock/setmyclock.h"
 #include "export/mp3end.h"
+#include "help/howto.h"
 #include "mp3conv/wavtomp3.h"
 #include "quickmenu/sorelmenu.h"
 #include "shared/elapsed.h"
@@ -29,6 +30,7 @@ void registerWindows(Windows& windows, const WindowContext& c) {
     windows.registerWindow(WindowId::Slides, [c] {
         return new slides::SlideReadAloud(c.services, c.program, c.reader);
     });
+    windows.registerWindow(WindowId::HowTo, [c] { return new help::howto(c.services); });
     windows.registerWindow(WindowId::QuickMenu,
                            [c] { return new quickmenu::sorelMenu(c.program); });
 }
