@@ -7,6 +7,7 @@
 #include "quickmenu/sorelmenu.h"
 #include "shared/elapsed.h"
 #include "slides/slidereadaloud.h"
+#include "update/updatewin.h"
 
 namespace sonorel::app {
 
@@ -31,6 +32,7 @@ void registerWindows(Windows& windows, const WindowContext& c) {
     });
     windows.registerWindow(WindowId::QuickMenu,
                            [c] { return new quickmenu::sorelMenu(c.program); });
+    update::registerUpdate(windows, c.services, c.program, c.reader);
 }
 
 } // namespace sonorel::app
