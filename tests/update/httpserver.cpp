@@ -1,22 +1,35 @@
 #include "httpserver.h"
 
+#include <QSslServer>
+
 namespace sonorel::test {
 
-LocalHttpServer::LocalHttpServer(const QHostAddress& address) {
-    connect(&m_server, &QTcpServer::newConnection, this, &LocalHttpServer::accept);
-    m_server.listen(address, 0);
+LocalHttpServer::LocalHttpServer(const QHostAddress& address)
+    : m_server(std::make_unique<QTcpServer>()) {
+    connect(m_server.get(), &QTcpServer::pendingConnectionAvailable, this,
+            &LocalHttpServer::accept);
+    m_server->listen(address, 0);
+}
+
+LocalHttpServer::LocalHttpServer(const QSslConfiguration& tls) : m_tls(true) {
+    auto server = std::make_unique<QSslServer>();
+    server->setSslConfiguration(tls);
+    m_server = std::move(server);
+    connect(m_server.get(), &QTcpServer::pendingConnectionAvailable, this,
+            &LocalHttpServer::accept);
+    m_server->listen(QHostAddress::LocalHost, 0);
 }
 
 QUrl LocalHttpServer::url() const {
     QUrl url;
-    url.setScheme(QStringLiteral("http"));
-    url.setHost(m_server.serverAddress().toString());
-    url.setPort(m_server.serverPort());
+    url.setScheme(m_tls ? QStringLiteral("https") : QStringLiteral("http"));
+    url.setHost(m_server->serverAddress().toString());
+    url.setPort(m_server->serverPort());
     return url;
 }
 
 void LocalHttpServer::accept() {
-    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+    while (QTcpSocket* socket = m_server->nextPendingConnection()) {
         socket->setParent(this);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serve(socket); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);

@@ -3,11 +3,13 @@
 // a scripted answer, which may be cut short, sent without its length, or held
 // open without a further byte. It records every path asked.
 
+#include <memory>
 #include <QByteArray>
 #include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QPointer>
+#include <QSslConfiguration>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUrl>
@@ -48,10 +50,12 @@ public:
     }
 
     explicit LocalHttpServer(const QHostAddress& address = QHostAddress::LocalHost);
-    bool listening() const { return m_server.isListening(); }
-    QUrl url() const; // http://address:port, no path
+    // An HTTPS server on 127.0.0.1 with `tls` (its certificate and key).
+    explicit LocalHttpServer(const QSslConfiguration& tls);
+    bool listening() const { return m_server->isListening(); }
+    QUrl url() const; // http(s)://address:port, no path
     // Closes the listening socket, so that connections are refused.
-    void closeListening() { m_server.close(); }
+    void closeListening() { m_server->close(); }
 
     void route(const QByteArray& path, Answer answer) { m_routes.insert(path, std::move(answer)); }
     QList<QByteArray> requests;     // the paths asked, in order
@@ -61,7 +65,8 @@ private:
     void accept();
     void serve(QTcpSocket* socket);
 
-    QTcpServer m_server;
+    std::unique_ptr<QTcpServer> m_server;
+    bool m_tls = false;
     QHash<QByteArray, Answer> m_routes;
     QHash<QTcpSocket*, QByteArray> m_pending;
 };

@@ -13,8 +13,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QSslSocket>
 #include <QTest>
 
 using namespace sonorel;
@@ -307,6 +311,36 @@ TEST_F(UpdateTest, NoServerAndAStalledServerEndInTheFailureMessage) {
         EXPECT_FALSE(win.Label5->isVisible());
         windows.unload(app::WindowId::Update);
     }
+}
+
+TEST_F(UpdateTest, AServerWhoseCertificateIsNotTrustedIsNeverAsked) {
+    if (!QSslSocket::supportsSsl())
+        GTEST_SKIP() << "no TLS backend";
+    // A self-signed certificate that names the server correctly: only the trust
+    // is missing.
+    const QString key = path("key.pem"), certificate = path("cert.pem");
+    QProcess openssl;
+    openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key,
+                              "-out", certificate, "-days", "2", "-subj", "/CN=127.0.0.1",
+                              "-addext", "subjectAltName=IP:127.0.0.1"});
+    if (!openssl.waitForFinished(60000) || openssl.exitCode() != 0)
+        GTEST_SKIP() << "openssl could not make a certificate";
+    QFile keyFile(key), certificateFile(certificate);
+    ASSERT_TRUE(keyFile.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(certificateFile.open(QIODevice::ReadOnly));
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificate(QSslCertificate(&certificateFile, QSsl::Pem));
+    tls.setPrivateKey(QSslKey(&keyFile, QSsl::Rsa, QSsl::Pem));
+    LocalHttpServer secure(tls);
+    ASSERT_TRUE(secure.listening());
+    secure.route(kVersionPath, LocalHttpServer::file("1.69"));
+
+    update::UpdateOptions options{.server = secure.url(), .stallMs = 10000, .closeQuickMenu = {}};
+    updatewin win(*services, program, *w, options);
+    check(win);
+    EXPECT_TRUE(failedOnce()) << messageTexts().join('|').toStdString();
+    EXPECT_TRUE(secure.requests.isEmpty());
+    EXPECT_FALSE(win.Label5->isVisible());
 }
 
 TEST_F(UpdateTest, TheStatusLineFollowsTheStatesOfACheck) {
