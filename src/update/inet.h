@@ -5,12 +5,12 @@
 
 #include "shared/vbtimer.h"
 
+#include <QNetworkReply>
 #include <QObject>
 #include <QPointer>
 #include <QUrl>
 
 class QNetworkAccessManager;
-class QNetworkReply;
 
 namespace sonorel::update {
 

@@ -29,24 +29,41 @@ public:
         bool silent = false;    // not even the status line
     };
 
-    static Answer file(QByteArray body) { return {.body = std::move(body)}; }
+    static Answer file(QByteArray body) {
+        Answer a;
+        a.body = std::move(body);
+        return a;
+    }
     static Answer withoutLength(QByteArray body) {
-        return {.body = std::move(body), .withLength = false};
+        Answer a = file(std::move(body));
+        a.withLength = false;
+        return a;
     }
     static Answer truncated(QByteArray body, qint64 send) {
-        return {.body = std::move(body), .send = send};
+        Answer a = file(std::move(body));
+        a.send = send;
+        return a;
     }
     static Answer stalling(QByteArray body, qint64 send) {
-        return {.body = std::move(body), .send = send, .hold = true};
+        Answer a = truncated(std::move(body), send);
+        a.hold = true;
+        return a;
+    }
+    static Answer silent() {
+        Answer a;
+        a.silent = true;
+        return a;
     }
     static Answer status(int code, QByteArray reason, QByteArray body) {
-        return {.status = code, .reason = std::move(reason), .body = std::move(body)};
+        Answer a = file(std::move(body));
+        a.status = code;
+        a.reason = std::move(reason);
+        return a;
     }
     static Answer redirect(const QUrl& to) {
-        return {.status = 302,
-                .reason = "Found",
-                .headers = {"Location: " + to.toEncoded()},
-                .body = "moved"};
+        Answer a = status(302, "Found", "moved");
+        a.headers = {"Location: " + to.toEncoded()};
+        return a;
     }
 
     explicit LocalHttpServer(const QHostAddress& address = QHostAddress::LocalHost);

@@ -228,12 +228,14 @@ TEST_F(UpdateTest, VersionsCompareAsHundredthsOfTheFirstLine) {
         EXPECT_EQ(win.Command1->isVisible(), c.newer);
         EXPECT_EQ(win.Label8->isVisible(), c.newer);
         EXPECT_EQ(win.Label6->isVisible(), c.newer);
-        if (c.newer)
+        if (c.newer) {
             EXPECT_EQ(win.Label6->text(), "Click \"Update\" button");
+        }
         EXPECT_TRUE(win.Command4->isEnabled());
         win.Command8->click();
-        ASSERT_TRUE(spinUntil([&] { return !windows.isOpen(app::WindowId::Update); }));
+        EXPECT_FALSE(win.isVisible());
         EXPECT_FALSE(QFileInfo::exists(path("newversion.ini")));
+        windows.unload(app::WindowId::Update);
     }
 }
 
@@ -293,7 +295,7 @@ TEST_F(UpdateTest, NoServerAndAStalledServerEndInTheFailureMessage) {
         update::UpdateOptions options{.server = url, .stallMs = 10000, .closeQuickMenu = {}};
         updatewin win(*services, program, *w, options);
         QList<int> states;
-        connect(win.Inet3, &update::Inet::StateChanged, &win, [&](int s) { states << s; });
+        QObject::connect(win.Inet3, &update::Inet::StateChanged, &win, [&](int s) { states << s; });
         check(win);
         EXPECT_TRUE(failedOnce());
         EXPECT_EQ(win.Label2->text(), "Unable to Connect to Server");
@@ -302,7 +304,7 @@ TEST_F(UpdateTest, NoServerAndAStalledServerEndInTheFailureMessage) {
         win.UpdateMayClose = true;
     }
     for (const auto& answer :
-         {LocalHttpServer::Answer{.silent = true}, LocalHttpServer::stalling("1.69\r\n", 2)}) {
+         {LocalHttpServer::silent(), LocalHttpServer::stalling("1.69\r\n", 2)}) {
         dialogs.messages.clear();
         server.route(kVersionPath, answer);
         updatewin& win = open(300);
@@ -358,7 +360,7 @@ TEST_F(UpdateTest, TheStatusLineFollowsTheStatesOfACheck) {
     updatewin& win = open();
     QList<int> states;
     QStringList shown;
-    connect(win.Inet3, &update::Inet::StateChanged, &win, [&](int s) {
+    QObject::connect(win.Inet3, &update::Inet::StateChanged, &win, [&](int s) {
         states << s;
         shown << win.Label2->text();
     });
@@ -387,7 +389,7 @@ TEST_F(UpdateTest, ACompleteDownloadStartsTheInstallerAndEndsTheProgram) {
     const QString file = win.installerFile();
     QString percent;
     bool barFull = false;
-    connect(&win, &updatewin::installerStarted, &win, [&] {
+    QObject::connect(&win, &updatewin::installerStarted, &win, [&] {
         percent = win.Label20->text();
         barFull = win.Label4->width() == win.Label40->width();
     });
@@ -438,6 +440,8 @@ TEST_F(UpdateTest, AnIncompleteOrUncheckedDownloadIsNeverStarted) {
     QUrl moved = elsewhere.url();
     moved.setPath(QString::fromLatin1(kInstallerPath));
 
+    LocalHttpServer::Answer notANumber = LocalHttpServer::withoutLength(installer);
+    notANumber.headers = {"Content-Length: lots"};
     struct Case {
         const char* what;
         LocalHttpServer::Answer answer;
@@ -446,8 +450,7 @@ TEST_F(UpdateTest, AnIncompleteOrUncheckedDownloadIsNeverStarted) {
         {"cut short", LocalHttpServer::truncated(installer, 15 * 1024)},
         {"cut short inside a piece", LocalHttpServer::truncated(installer, 20 * 1024 - 1)},
         {"no length", LocalHttpServer::withoutLength(installer)},
-        {"length not a number",
-         {.headers = {"Content-Length: lots"}, .body = installer, .withLength = false}},
+        {"length not a number", notANumber},
         {"not found", LocalHttpServer::status(404, "Not Found", installer)},
         {"another host", LocalHttpServer::redirect(moved)},
     };
