@@ -481,12 +481,19 @@ void updatewin::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+std::function<void()> quickMenuCloser(app::Windows& windows) {
+    return [&windows] {
+        if (QWidget* menu = windows.find(app::WindowId::QuickMenu))
+            menu->close(); // deleted later: the window list opens windows to delete on close
+    };
+}
+
 void registerUpdate(app::Windows& windows, app::Services& services, app::Program& program,
                     app::Reader& reader) {
     windows.registerWindow(app::WindowId::Update, [&windows, &services, &program, &reader] {
         UpdateOptions options;
         options.server = updateServer(QUrl(app::kMakerSite), qgetenv("SONOREL_UPDATE_SERVER"));
-        options.closeQuickMenu = [&windows] { windows.unload(app::WindowId::QuickMenu); };
+        options.closeQuickMenu = quickMenuCloser(windows);
         return new updatewin(services, program, reader, std::move(options));
     });
 }

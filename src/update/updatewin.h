@@ -112,6 +112,11 @@ private:
     bool m_downloadRefused = false; // no usable length, or the file could not be written
 };
 
+// Closes the quick menu of `windows` if it is open. The menu goes when control
+// is back in the event loop, since the update window may be opened from one of
+// the menu's own handlers.
+std::function<void()> quickMenuCloser(app::Windows& windows);
+
 // Registers the update window; loading it closes the quick menu of `windows`.
 // The server is the maker's, or SONOREL_UPDATE_SERVER when that names this machine.
 void registerUpdate(app::Windows& windows, app::Services& services, app::Program& program,

@@ -59,7 +59,7 @@ protected:
         update::UpdateOptions options;
         options.server = server.url();
         options.stallMs = stallMs;
-        options.closeQuickMenu = [this] { windows.unload(app::WindowId::QuickMenu); };
+        options.closeQuickMenu = update::quickMenuCloser(windows);
         windows.registerWindow(app::WindowId::Update, [this, options] {
             return new updatewin(*services, program, *w, options);
         });
@@ -124,8 +124,9 @@ TEST_F(UpdateTest, LoadingRemovesOldFilesAndClosesTheQuickMenu) {
     windows.show(app::WindowId::QuickMenu);
     ASSERT_TRUE(windows.isOpen(app::WindowId::QuickMenu));
 
+    QWidget* menu = windows.find(app::WindowId::QuickMenu);
     updatewin& win = open();
-    EXPECT_FALSE(windows.isOpen(app::WindowId::QuickMenu));
+    EXPECT_FALSE(menu->isVisible());
     EXPECT_FALSE(QFileInfo::exists(path("tempsetup.exe")));
     EXPECT_FALSE(QFileInfo::exists(path("tempsetup.exe.part")));
     EXPECT_FALSE(QFileInfo::exists(path("newversion.ini")));
@@ -546,8 +547,9 @@ TEST_F(UpdateTest, TheProgramsWindowListUsesALocalServerFromTheEnvironment) {
     ScopedEnv env("SONOREL_UPDATE_SERVER", server.url().toEncoded());
     // The reader's own registration, as the program makes the window.
     windows.show(app::WindowId::QuickMenu);
+    QWidget* menu = windows.find(app::WindowId::QuickMenu);
     ASSERT_TRUE(windows.show(app::WindowId::Update));
-    EXPECT_FALSE(windows.isOpen(app::WindowId::QuickMenu));
+    EXPECT_FALSE(menu->isVisible());
     auto& win = *static_cast<updatewin*>(windows.find(app::WindowId::Update));
     check(win);
     EXPECT_EQ(server.requests, QList<QByteArray>{kVersionPath});
