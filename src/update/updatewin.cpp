@@ -122,7 +122,8 @@ void updatewin::buildControls() {
     Command8->setToolTip(QStringLiteral("Close this window"));
     platform::nameAs(Label40, QStringLiteral("Download progress"));
     platform::nameAs(Label4, QStringLiteral("Downloaded part"));
-    platform::nameAs(Label20, QStringLiteral("Percent downloaded"));
+    // The percentage is read as its own text; a name would hide it.
+    Label20->setAccessibleDescription(QStringLiteral("Percent downloaded"));
     QWidget::setTabOrder(Command4, Command5);
     QWidget::setTabOrder(Command5, Command1);
     QWidget::setTabOrder(Command1, Command8);

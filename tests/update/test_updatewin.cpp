@@ -423,6 +423,8 @@ TEST_F(UpdateTest, TheBarAndPercentageFollowThePieces) {
     ASSERT_TRUE(spinUntil([&] { return win.bytesWritten() == 5 * 1024; }));
     EXPECT_EQ(win.DownloadLength, 10 * 1024);
     EXPECT_EQ(win.Label20->text(), "50%");
+    // A screen reader reads the percentage itself.
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(win.Label20)->text(QAccessible::Name), "50%");
     EXPECT_TRUE(win.Label4->isVisible());
     EXPECT_EQ(win.Label4->width(), win.Label40->width() / 2);
     EXPECT_FALSE(win.Command4->isEnabled());
