@@ -8,6 +8,7 @@
 #include "quickmenu/sorelmenu.h"
 #include "shared/elapsed.h"
 #include "slides/slidereadaloud.h"
+#include "update/updatewin.h"
 
 namespace sonorel::app {
 
@@ -33,6 +34,7 @@ void registerWindows(Windows& windows, const WindowContext& c) {
     windows.registerWindow(WindowId::HowTo, [c] { return new help::howto(c.services); });
     windows.registerWindow(WindowId::QuickMenu,
                            [c] { return new quickmenu::sorelMenu(c.program); });
+    update::registerUpdate(windows, c.services, c.program, c.reader);
 }
 
 } // namespace sonorel::app

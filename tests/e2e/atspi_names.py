@@ -85,6 +85,9 @@ OTHER_WINDOWS = [
       ("push button", "Browse for the source wav file"),
       ("push button", "Browse for the target mp3 file"), ("push button", "Convert"),
       ("push button", "Close")]),
+    ("update", "Update Online----Sonorel",
+     [(None, "Click\"Check\" button"), ("push button", "Check"), ("push button", "Close"),
+      (None, "Download progress")]),
 ]
 
 
