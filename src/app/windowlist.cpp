@@ -4,10 +4,12 @@
 #include "batch/batchtext2sound.h"
 #include "clock/setmyclock.h"
 #include "export/mp3end.h"
+#include "help/howto.h"
 #include "mp3conv/wavtomp3.h"
 #include "quickmenu/sorelmenu.h"
 #include "shared/elapsed.h"
 #include "slides/slidereadaloud.h"
+#include "update/updatewin.h"
 
 namespace sonorel::app {
 
@@ -30,10 +32,12 @@ void registerWindows(Windows& windows, const WindowContext& c) {
     windows.registerWindow(WindowId::Slides, [c] {
         return new slides::SlideReadAloud(c.services, c.program, c.reader);
     });
+    windows.registerWindow(WindowId::HowTo, [c] { return new help::howto(c.services); });
     windows.registerWindow(WindowId::QuickMenu, [c, &windows] {
         return new quickmenu::sorelMenu(c.services, c.program, c.reader, windows);
     });
     windows.registerWindow(WindowId::About, [c] { return new about::AboutSonorel(c.services); });
+    update::registerUpdate(windows, c.services, c.program, c.reader);
 }
 
 } // namespace sonorel::app

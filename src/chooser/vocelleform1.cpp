@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QLoggingCategory>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -17,6 +18,10 @@
 namespace sonorel::chooser {
 
 namespace {
+// Off unless asked for (QT_LOGGING_RULES="sonorel.chooser.info=true"): the start
+// benchmark waits for the line that says the list is ready.
+Q_LOGGING_CATEGORY(lcChooser, "sonorel.chooser", QtWarningMsg)
+
 constexpr auto kVoiceFile = "IEVoiceName.ini";
 constexpr int kCodeRole = Qt::UserRole;
 
@@ -125,6 +130,8 @@ void VocelleForm1::Timer1_Timer() {
         if (List1->currentItem()->text() == ChosenVoice.VoiceEntry)
             break;
     }
+    qCInfo(lcChooser).noquote() << "list ready:" << List1->count() << "voices, marked"
+                                << (List1->currentItem() ? List1->currentItem()->text() : "none");
 }
 
 void VocelleForm1::List1_MouseDown() {

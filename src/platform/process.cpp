@@ -1,5 +1,6 @@
 #include "platform/process.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -109,6 +110,44 @@ bool LinuxProcessLauncher::notifyEnd(qint64 pid, QObject* context, std::function
     (void)pid, (void)context, (void)ended;
     return false;
 #endif
+}
+
+bool LinuxProcessLauncher::run(const QString& program, const QStringList& arguments,
+                               QObject* context, std::function<void(const ProcessOutcome&)> done) {
+    if (!context)
+        return false;
+    auto* process = new QProcess(context);
+    auto output = std::make_shared<QByteArray>();
+    process->setProgram(program);
+    process->setArguments(arguments);
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    // Read as it comes, so a talkative program never fills the pipe and stalls;
+    // only the first part is kept.
+    QObject::connect(process, &QProcess::readyReadStandardOutput, process, [process, output] {
+        const QByteArray chunk = process->readAllStandardOutput();
+        output->append(chunk.left(std::max<qsizetype>(0, kRunOutputLimit - output->size())));
+    });
+    auto finish = std::make_shared<std::function<void(const ProcessOutcome&)>>(std::move(done));
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, output, finish](int exitCode, QProcess::ExitStatus status) {
+                         const QByteArray rest = process->readAllStandardOutput();
+                         output->append(
+                             rest.left(std::max<qsizetype>(0, kRunOutputLimit - output->size())));
+                         process->deleteLater();
+                         if (auto callback = std::exchange(*finish, nullptr))
+                             callback({true, status == QProcess::CrashExit, exitCode, *output});
+                     });
+    QObject::connect(process, &QProcess::errorOccurred, process,
+                     [process, finish](QProcess::ProcessError error) {
+                         if (error != QProcess::FailedToStart)
+                             return; // the end itself comes through finished
+                         process->deleteLater();
+                         if (auto callback = std::exchange(*finish, nullptr))
+                             callback({});
+                     });
+    process->start();
+    return true;
 }
 
 QString findHelperProgram(const QString& name, const QString& programFolder) {

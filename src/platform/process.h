@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <optional>
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -13,6 +14,15 @@ class QObject;
 namespace sonorel::platform {
 
 enum class WindowMode { Hidden, Normal };
+
+// How a program run with `ProcessLauncher::run` ended.
+struct ProcessOutcome {
+    bool started = false; // false: it could not be started (not found, not executable)
+    bool crashed = false; // ended by a signal
+    int exitCode = 0;
+    QByteArray output; // standard output and error together, at most kRunOutputLimit bytes
+};
+inline constexpr qsizetype kRunOutputLimit = 64 * 1024;
 
 class ProcessLauncher {
 public:
@@ -34,6 +44,15 @@ public:
         (void)pid, (void)context, (void)ended;
         return false;
     }
+    // Runs `program` hidden, with no input, collecting what it writes, and calls
+    // `done` on the calling thread once it has ended (or could not start), while
+    // `context` lives; returns at once. False when this launcher cannot run
+    // programs so; then `done` is never called.
+    virtual bool run(const QString& program, const QStringList& arguments, QObject* context,
+                     std::function<void(const ProcessOutcome&)> done) {
+        (void)program, (void)arguments, (void)context, (void)done;
+        return false;
+    }
 };
 
 class LinuxProcessLauncher final : public ProcessLauncher {
@@ -44,6 +63,9 @@ public:
     bool terminate(qint64 pid) override;
     // Through a process file descriptor, which becomes readable when the process ends.
     bool notifyEnd(qint64 pid, QObject* context, std::function<void()> ended) override;
+    // Through a QProcess owned by `context`.
+    bool run(const QString& program, const QStringList& arguments, QObject* context,
+             std::function<void(const ProcessOutcome&)> done) override;
 };
 
 // A helper program: the copy beside `programFolder` when there is one, else the

@@ -77,6 +77,10 @@ OTHER_WINDOWS = [
       ("text", "Target folder"), ("push button", "Select"),
       ("push button", "Begin convert to mp3 files"), ("push button", "Begin convert to wav files"),
       ("push button", "Stop"), ("push button", "Close")]),
+    ("howto", "How does this application work?   - Sonorel",
+     [("push button", "click here, add the speaker to LibreOffice Writer"),
+      ("push button", "click here, add the speaker to WordPerfect"),
+      ("push button", "FAQ"), ("push button", "FAQ Online"), ("push button", "Close")]),
     ("quickmenu", "Sonorel menu",
      [("push button", n) for n in (
          "Speak", "Stop", "Watch clipboard", "Slide read aloud words",
@@ -92,6 +96,9 @@ OTHER_WINDOWS = [
       ("push button", "Browse for the source wav file"),
       ("push button", "Browse for the target mp3 file"), ("push button", "Convert"),
       ("push button", "Close")]),
+    ("update", "Update Online----Sonorel",
+     [(None, "Click\"Check\" button"), ("push button", "Check"), ("push button", "Close"),
+      (None, "Download progress")]),
 ]
 
 

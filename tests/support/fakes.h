@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QQueue>
 #include <QSet>
+#include <utility>
 #include <variant>
 
 namespace sonorel::test {
@@ -102,6 +103,26 @@ public:
     void finish(qint64 pid);
     bool notifyEnd(qint64 pid, QObject* context, std::function<void()> ended) override;
     QList<qint64> terminated; // every terminate() asked, in order
+
+    // Programs given to run(), in order; each waits until endRun() ends it.
+    struct Run {
+        QString program;
+        QStringList arguments;
+        QPointer<QObject> context;
+        std::function<void(const platform::ProcessOutcome&)> done;
+    };
+    QList<Run> runs;
+    bool run(const QString& program, const QStringList& arguments, QObject* context,
+             std::function<void(const platform::ProcessOutcome&)> done) override {
+        runs << Run{program, arguments, context, std::move(done)};
+        return true;
+    }
+    // Ends run `index` with `outcome`: its caller is told if its context lives.
+    void endRun(qsizetype index, const platform::ProcessOutcome& outcome) {
+        Run& r = runs[index];
+        if (auto done = std::exchange(r.done, nullptr); done && r.context)
+            done(outcome);
+    }
 
 private:
     struct EndNotice {

@@ -31,6 +31,7 @@ constexpr int kBufferMs = 400;
 std::mutex g_libraryOwner;
 bool g_initialised = false;
 bool g_usable = false;
+bool g_outputReady = false; // espeak_ng_InitializeOutput has succeeded
 QString g_failure;
 // The voice loaded now. Loading a voice reads its files again, which costs as
 // much as speaking a short sentence: only load it when it changes.
@@ -86,12 +87,15 @@ public:
     }
 
     // These wait until espeak-ng has been initialised (or has failed to be).
+    // The sound output is set up after that, so its failure can come later.
     bool usable() const {
         waitUntilReady();
+        const std::lock_guard lock(m_mutex);
         return m_usable;
     }
-    const QString& failure() const {
+    QString failure() const {
         waitUntilReady();
+        const std::lock_guard lock(m_mutex);
         return m_failure;
     }
     const std::vector<Voice>& voices() const {
@@ -141,6 +145,10 @@ private:
             m_ready = true;
             m_readyChanged.notify_all();
         }
+        // The output is set up after the voices are told: it may look for a
+        // sound server (espeak-ng's own audio library does), which a caller that
+        // only lists voices must not wait for. Every job runs after it.
+        startOutput();
         for (;;) {
             std::function<void()> job;
             {
@@ -167,21 +175,10 @@ private:
             espeak_ng_ERROR_CONTEXT context = nullptr;
             espeak_ng_STATUS status = espeak_ng_Initialize(&context);
             espeak_ng_ClearErrorContext(&context);
-            if (status == ENS_OK)
-                // Audio comes back in pieces of kBufferMs: short enough for a quick
-                // first sound (espeak-ng makes it a thousand times faster than it
-                // plays), long enough that handing pieces between threads costs
-                // nothing next to making them.
-                status = espeak_ng_InitializeOutput(ENOUTPUT_MODE_SYNCHRONOUS, kBufferMs, nullptr);
             g_initialised = true;
+            g_outputReady = false;
             g_currentVoice.clear();
-            g_usable = status == ENS_OK;
-            g_failure.clear();
-            if (!g_usable) {
-                char message[256] = {};
-                espeak_ng_GetStatusCodeMessage(status, message, sizeof message);
-                g_failure = QString::fromUtf8(message);
-            }
+            setUsable(status);
         }
         m_usable = g_usable;
         m_failure = g_failure;
@@ -202,6 +199,29 @@ private:
             const QString language =
                 languages && languages[0] ? QString::fromUtf8(languages + 1) : QString();
             m_voices.push_back({name, language, identifier});
+        }
+    }
+
+    void startOutput() {
+        if (!g_usable || g_outputReady)
+            return;
+        // Audio comes back in pieces of kBufferMs: short enough for a quick first
+        // sound (espeak-ng makes it a thousand times faster than it plays), long
+        // enough that handing pieces between threads costs nothing next to making them.
+        setUsable(espeak_ng_InitializeOutput(ENOUTPUT_MODE_SYNCHRONOUS, kBufferMs, nullptr));
+        g_outputReady = g_usable;
+        const std::lock_guard lock(m_mutex);
+        m_usable = g_usable;
+        m_failure = g_failure;
+    }
+
+    static void setUsable(espeak_ng_STATUS status) {
+        g_usable = status == ENS_OK;
+        g_failure.clear();
+        if (!g_usable) {
+            char message[256] = {};
+            espeak_ng_GetStatusCodeMessage(status, message, sizeof message);
+            g_failure = QString::fromUtf8(message);
         }
     }
 
