@@ -59,6 +59,20 @@ TEST_F(ReaderTest, MenuWatchItemSwitchesTheReadersWatch) {
     w->Command6_Click();
 }
 
+// Help and Update are the reader's own windows too; the update window's load
+// closes the menu itself, and the menu's own close after it does no harm.
+TEST_F(ReaderTest, HelpAndUpdateOpenFromTheMenu) {
+    ASSERT_TRUE(start());
+    openMenu(windows)->Label3->click();
+    EXPECT_TRUE(windows.isOpen(app::WindowId::HowTo));
+    openMenu(windows)->Label4->click();
+    EXPECT_TRUE(windows.isOpen(app::WindowId::Update));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(windows.isOpen(app::WindowId::QuickMenu));
+    windows.unload(app::WindowId::Update);
+    windows.unload(app::WindowId::HowTo);
+}
+
 TEST_F(ReaderTest, AboutOpensFromTheMenuAndExitAllUnloadsEverything) {
     ASSERT_TRUE(start());
     openMenu(windows)->Label2->click();
