@@ -5,8 +5,9 @@ same number, and Image0.bmp, the menu's close box. Shapes are sampled 4x4 per
 pixel, so their edges are smooth. Run from the repository's top folder:
 scripts/make-menu-pictures.py assets"""
 import math
-import struct
 import sys
+
+from bmpfile import write_bmp
 
 W = H = 20
 SUB = 4
@@ -153,19 +154,6 @@ def render(shapes):
         px.append(row)
     return px
 
-
-def write_bmp(path, px):
-    row_bytes = W * 3
-    pad = (4 - row_bytes % 4) % 4
-    data = bytearray()
-    for y in range(H - 1, -1, -1):  # bottom row first
-        for (r, g, b) in px[y]:
-            data += bytes((b, g, r))
-        data += b"\0" * pad
-    header = struct.pack("<2sIHHI", b"BM", 54 + len(data), 0, 0, 54)
-    info = struct.pack("<IiiHHIIiiII", 40, W, H, 1, 24, 0, len(data), 2835, 2835, 0, 0)
-    with open(path, "wb") as f:
-        f.write(header + info + data)
 
 
 folder = sys.argv[1] if len(sys.argv) > 1 else "assets"

@@ -2,8 +2,9 @@
 """Draws the converter's two picture buttons, an opening folder, as 32x32 BMP files:
 open1.bmp (at rest) and open0.bmp (under the mouse pointer, lit). Run from the
 repository's top folder: scripts/make-open-pictures.py assets"""
-import struct
 import sys
+
+from bmpfile import write_bmp
 
 W = H = 32
 
@@ -37,19 +38,6 @@ def draw(lit):
         px[y][3] = edge
     return px
 
-
-def write_bmp(path, px):
-    row_bytes = W * 3
-    pad = (4 - row_bytes % 4) % 4
-    data = bytearray()
-    for y in range(H - 1, -1, -1):  # bottom row first
-        for (r, g, b) in px[y]:
-            data += bytes((b, g, r))
-        data += b"\0" * pad
-    header = struct.pack("<2sIHHI", b"BM", 54 + len(data), 0, 0, 54)
-    info = struct.pack("<IiiHHIIiiII", 40, W, H, 1, 24, 0, len(data), 2835, 2835, 0, 0)
-    with open(path, "wb") as f:
-        f.write(header + info + data)
 
 
 folder = sys.argv[1] if len(sys.argv) > 1 else "assets"
