@@ -226,6 +226,20 @@ TEST_F(SayTest, WritesWavToStandardOutputInAPipe) {
     EXPECT_TRUE(r.out.endsWith(samples));
 }
 
+TEST_F(SayTest, WithoutAnOutputItPlaysAndWritesNothing) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // The silent output paces the speech as a sound card would.
+    env.insert("SONOREL_AUDIO", "silent");
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(path());
+    p.start(QStringLiteral(SONOREL_BIN_DIR "/sonorel-say"), {"Hello there."});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+    EXPECT_TRUE(folderContents().isEmpty());
+}
+
 TEST_F(SayTest, UsageErrorsAndUnknownVoicesExitWithTwoAndWriteNothing) {
     const SayRun ambiguous = say({"-v", "Kal", "-o", path("x.wav"), "hello"});
     EXPECT_EQ(ambiguous.status, 2);
