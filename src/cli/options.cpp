@@ -29,6 +29,7 @@ QString usageText() {
         "  -o, --output OUT    write OUT: .wav, .flac, .ogg, .opus or .mp3;\n"
         "                      - writes WAV to standard output.\n"
         "                      Without -o the speech plays through the sound output.\n"
+        "      --subtitles SUB subtitles of the speech in OUT: .srt or .lrc\n"
         "      --list-voices   list every voice, one a line, and its language\n"
         "  -h, --help          show this help\n"
         "      --version       show the version\n"
@@ -93,6 +94,9 @@ ParseResult parseArguments(const QStringList& arguments) {
         } else if (name == u"-o" || name == u"--output") {
             if (!value(o.output) || o.output.isEmpty())
                 return fail(QStringLiteral("%1 needs a file name").arg(name));
+        } else if (name == u"--subtitles") {
+            if (!value(o.subtitles) || o.subtitles.isEmpty())
+                return fail(QStringLiteral("%1 needs a file name").arg(name));
         } else if (name == u"-r" || name == u"--rate" || name == u"-p" || name == u"--pitch" ||
                    name == u"--volume") {
             if (!value(v))
@@ -114,6 +118,8 @@ ParseResult parseArguments(const QStringList& arguments) {
     if (o.action != Action::Speak)
         return {o, {}};
 
+    if (!o.subtitles.isEmpty() && o.output.isEmpty())
+        return fail(QStringLiteral("--subtitles needs -o OUT: they are timed on the sound file"));
     const int sources = int(haveFile) + int(haveStdin) + int(!words.isEmpty());
     if (sources == 0)
         return fail(QStringLiteral("nothing to speak: give -f FILE, -i or the text"));

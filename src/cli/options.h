@@ -18,9 +18,10 @@ struct Options {
     std::optional<int> pitch; // 0..100
     int volume = 100;         // 0..100
     Source source = Source::Arguments;
-    QString file;   // with Source::File
-    QString text;   // with Source::Arguments: the arguments joined by blanks
-    QString output; // empty: the sound output; "-": WAV on standard output
+    QString file;      // with Source::File
+    QString text;      // with Source::Arguments: the arguments joined by blanks
+    QString output;    // empty: the sound output; "-": WAV on standard output
+    QString subtitles; // .srt or .lrc beside the output; empty: none
 };
 
 struct ParseResult {

@@ -21,32 +21,6 @@ namespace sonorel::cli {
 
 namespace {
 
-// A name in the target's folder that nobody else uses; the file is created empty
-// so that the name stays ours until it is renamed or removed.
-QString reserveTemporary(const QString& target, QString& error) {
-    const QFileInfo info(target);
-    QTemporaryFile temp(
-        info.absoluteDir().filePath(QStringLiteral(".%1.XXXXXX.part").arg(info.fileName())));
-    temp.setAutoRemove(false);
-    if (!temp.open()) {
-        error = QStringLiteral("cannot write %1: %2").arg(target, temp.errorString());
-        return {};
-    }
-    // A temporary file is private; the finished one gets the usual permissions.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::chmod(QFile::encodeName(temp.fileName()).constData(), 0666 & ~mask);
-    return temp.fileName();
-}
-
-QString renameOnto(const QString& from, const QString& to) {
-    // rename(2) replaces the target in one step; QFile::rename would refuse.
-    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
-        return QStringLiteral("cannot write %1: %2")
-            .arg(to, QString::fromLocal8Bit(std::strerror(errno)));
-    return {};
-}
-
 // libsndfile formats: WAV, FLAC, Ogg Vorbis, Ogg Opus.
 class SndfileOutput final : public SampleOutput {
 public:
@@ -265,6 +239,32 @@ private:
 };
 
 } // namespace
+
+// A name in the target's folder that nobody else uses; the file is created empty
+// so that the name stays ours until it is renamed or removed.
+QString reserveTemporary(const QString& target, QString& error) {
+    const QFileInfo info(target);
+    QTemporaryFile temp(
+        info.absoluteDir().filePath(QStringLiteral(".%1.XXXXXX.part").arg(info.fileName())));
+    temp.setAutoRemove(false);
+    if (!temp.open()) {
+        error = QStringLiteral("cannot write %1: %2").arg(target, temp.errorString());
+        return {};
+    }
+    // A temporary file is private; the finished one gets the usual permissions.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(QFile::encodeName(temp.fileName()).constData(), 0666 & ~mask);
+    return temp.fileName();
+}
+
+QString renameOnto(const QString& from, const QString& to) {
+    // rename(2) replaces the target in one step; QFile::rename would refuse.
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+        return QStringLiteral("cannot write %1: %2")
+            .arg(to, QString::fromLocal8Bit(std::strerror(errno)));
+    return {};
+}
 
 OutputKind outputKindFor(const QString& path) {
     if (path == u"-")

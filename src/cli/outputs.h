@@ -31,6 +31,12 @@ OutputKind outputKindFor(const QString& path);
 std::unique_ptr<SampleOutput> makeOutput(OutputKind kind, const QString& path,
                                          const QString& programFolder);
 
+// A new empty file in `target`'s folder, for writing `target` under another name;
+// empty (and `error` set) when the folder cannot take it.
+QString reserveTemporary(const QString& target, QString& error);
+// Puts `from` in place of `to` in one step. Returns why it failed, or nothing.
+QString renameOnto(const QString& from, const QString& to);
+
 // Opus takes only some sample rates: the one a voice's rate is raised to.
 int opusRateFor(int sampleRate);
 

@@ -2,6 +2,7 @@
 
 #include "cli/options.h"
 #include "cli/outputs.h"
+#include "cli/subtitles.h"
 #include "cli/voicepick.h"
 #include "platform/speech/audiosink.h"
 #include "platform/speech/espeakfamily.h"
@@ -116,11 +117,30 @@ int render(const QString& text, const Options& o, const std::shared_ptr<speech::
                                        "(use .wav, .flac, .ogg, .opus or .mp3)")
                             .arg(o.output),
                         kExitUsage);
+    const SubtitleKind subtitleKind = subtitleKindFor(o.subtitles);
+    if (!o.subtitles.isEmpty() && subtitleKind == SubtitleKind::Unknown)
+        return failWith(QStringLiteral("cannot write %1: unknown subtitle type (use .srt or .lrc)")
+                            .arg(o.subtitles),
+                        kExitUsage);
+    // The subtitles' folder is tried before any speech is made.
+    QString subtitleTemp;
+    if (!o.subtitles.isEmpty()) {
+        QString error;
+        subtitleTemp = reserveTemporary(o.subtitles, error);
+        if (subtitleTemp.isEmpty())
+            return failWith(error);
+    }
+    const auto dropSubtitles = [&subtitleTemp] {
+        if (!subtitleTemp.isEmpty())
+            QFile::remove(subtitleTemp);
+    };
     std::unique_ptr<SampleOutput> out = makeOutput(kind, o.output, programFolder);
     if (QString error = out->open(synth->sampleRate()); !error.isEmpty()) {
         out->discard();
+        dropSubtitles();
         return failWith(error);
     }
+    SubtitleBuilder subtitles(text, synth->sampleRate());
     speech::RenderRequest request;
     request.text = text;
     request.synth = synth;
@@ -128,15 +148,35 @@ int render(const QString& text, const Options& o, const std::shared_ptr<speech::
     request.gain = gain;
     const std::atomic<bool> cancel{false};
     const speech::RenderResult r = speech::renderSamples(
-        request, cancel, [&out](const std::int16_t* samples, std::size_t count) {
+        request, cancel,
+        [&out](const std::int16_t* samples, std::size_t count) {
             return out->write(samples, count);
+        },
+        [&subtitles](int position, int length, std::int64_t sample) {
+            subtitles.word(position, length, sample);
         });
     QString error = r.error;
+    if (error.isEmpty() && !subtitleTemp.isEmpty()) {
+        const QList<Cue> cues = subtitles.cues(r.frames);
+        QFile file(subtitleTemp);
+        const QByteArray bytes =
+            (subtitleKind == SubtitleKind::Srt ? formatSrt(cues) : formatLrc(cues)).toUtf8();
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            file.write(bytes) != bytes.size() || !file.flush())
+            error = QStringLiteral("cannot write %1: %2").arg(o.subtitles, file.errorString());
+    }
     if (error.isEmpty())
         error = out->finish();
     if (!error.isEmpty()) {
         out->discard();
+        dropSubtitles();
         return failWith(error);
+    }
+    if (!subtitleTemp.isEmpty()) {
+        if (QString e = renameOnto(subtitleTemp, o.subtitles); !e.isEmpty()) {
+            dropSubtitles();
+            return failWith(e);
+        }
     }
     return kExitOk;
 }

@@ -240,6 +240,91 @@ TEST_F(SayTest, WithoutAnOutputItPlaysAndWritesNothing) {
     EXPECT_TRUE(folderContents().isEmpty());
 }
 
+struct ParsedCue {
+    double start = 0, end = -1;
+    QString text;
+};
+
+QList<ParsedCue> parseSrt(const QString& srt) {
+    QList<ParsedCue> cues;
+    const QRegularExpression time(
+        R"((\d\d):(\d\d):(\d\d),(\d\d\d) --> (\d\d):(\d\d):(\d\d),(\d\d\d))");
+    const QStringList blocks = srt.split(QStringLiteral("\n\n"), Qt::SkipEmptyParts);
+    for (qsizetype i = 0; i < blocks.size(); ++i) {
+        const QStringList lines = blocks[i].split(u'\n');
+        EXPECT_EQ(lines.size(), 3) << blocks[i].toStdString();
+        EXPECT_EQ(lines.value(0), QString::number(i + 1));
+        const auto m = time.match(lines.value(1));
+        EXPECT_TRUE(m.hasMatch()) << lines.value(1).toStdString();
+        const auto at = [&m](int first) {
+            return m.captured(first).toInt() * 3600 + m.captured(first + 1).toInt() * 60 +
+                   m.captured(first + 2).toInt() + m.captured(first + 3).toInt() / 1000.0;
+        };
+        cues.append({at(1), at(5), lines.value(2)});
+    }
+    return cues;
+}
+
+QList<ParsedCue> parseLrc(const QString& lrc) {
+    QList<ParsedCue> cues;
+    const QRegularExpression line(R"(^\[(\d\d):(\d\d)\.(\d\d)\](.*)$)");
+    for (const QString& l : lrc.split(u'\n', Qt::SkipEmptyParts)) {
+        const auto m = line.match(l);
+        EXPECT_TRUE(m.hasMatch()) << l.toStdString();
+        const double at =
+            m.captured(1).toInt() * 60 + m.captured(2).toInt() + m.captured(3).toInt() / 100.0;
+        if (!cues.isEmpty())
+            cues.back().end = at;
+        cues.append({at, -1, m.captured(4)});
+    }
+    // The closing line only ends the last cue.
+    if (!cues.isEmpty() && cues.back().text.isEmpty())
+        cues.removeLast();
+    return cues;
+}
+
+TEST_F(SayTest, SubtitlesFollowTheSpeechOfBothGenerations) {
+    const QString text =
+        kText +
+        QStringLiteral(
+            "\n\nThis sentence, however, goes on and on for a good while, through commas and "
+            "clauses, so that no single subtitle line could ever hold all of it at once. Short "
+            "one! "
+            "And the end?");
+    for (const QString& voice :
+         {QStringLiteral("Mary (TTS4.0)"), QStringLiteral("Great Britain")}) {
+        for (const QString& kind : {QStringLiteral("srt"), QStringLiteral("lrc")}) {
+            SCOPED_TRACE((voice + ' ' + kind).toStdString());
+            const QString sub = path("t." + kind);
+            const SayRun r = say({"-v", voice, "-o", path("t.wav"), "--subtitles", sub, text});
+            ASSERT_EQ(r.status, 0) << r.err.toStdString();
+            QFile f(sub);
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            const QString content = QString::fromUtf8(f.readAll());
+            const QList<ParsedCue> cues = kind == "srt" ? parseSrt(content) : parseLrc(content);
+            ASSERT_GE(cues.size(), 5);
+            QStringList all;
+            double previousStart = -1;
+            for (const ParsedCue& c : cues) {
+                EXPECT_GT(c.start, previousStart) << c.text.toStdString();
+                EXPECT_GT(c.end, c.start) << c.text.toStdString();
+                EXPECT_LE(c.end - c.start, 7.2) << c.text.toStdString();
+                EXPECT_LE(c.text.size(), 80);
+                previousStart = c.start;
+                all.append(c.text);
+            }
+            EXPECT_EQ(all.join(u' '), text.simplified());
+            EXPECT_NEAR(cues.back().end, readWave(path("t.wav")).seconds(), 0.2);
+            EXPECT_LT(cues.front().start, 0.5);
+        }
+    }
+    // Without a sound file there is no clock to time them on.
+    EXPECT_EQ(say({"--subtitles", path("x.srt"), "hello"}).status, 2);
+    EXPECT_EQ(say({"-o", path("x.wav"), "--subtitles", path("x.txt"), "hello"}).status, 2);
+    EXPECT_EQ(say({"-o", path("x.wav"), "--subtitles", path("none/x.srt"), "hello"}).status, 1);
+    EXPECT_EQ(folderContents(), (QStringList{"t.lrc", "t.srt", "t.wav"}));
+}
+
 TEST_F(SayTest, UsageErrorsAndUnknownVoicesExitWithTwoAndWriteNothing) {
     const SayRun ambiguous = say({"-v", "Kal", "-o", path("x.wav"), "hello"});
     EXPECT_EQ(ambiguous.status, 2);
