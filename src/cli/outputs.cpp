@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -106,6 +107,12 @@ private:
 class StandardOutputWav final : public SampleOutput {
 public:
     QString open(int sampleRate) override {
+        // Redirected into a file, the header can be made true at the end.
+        struct stat st {};
+        const int flags = ::fcntl(STDOUT_FILENO, F_GETFL);
+        if (::fstat(STDOUT_FILENO, &st) == 0 && S_ISREG(st.st_mode) && flags >= 0 &&
+            !(flags & O_APPEND))
+            m_start = ::lseek(STDOUT_FILENO, 0, SEEK_CUR);
         std::array<unsigned char, 44> h{};
         const auto put = [&h](int at, std::uint32_t v, int bytes) {
             for (int i = 0; i < bytes; ++i)
@@ -134,10 +141,29 @@ public:
         }
         return writeAll(bytes.data(), bytes.size());
     }
-    QString finish() override { return {}; }
+    QString finish() override {
+        if (m_start < 0)
+            return {};
+        const off_t end = ::lseek(STDOUT_FILENO, 0, SEEK_CUR);
+        const std::uint64_t data = std::uint64_t(end - m_start - 44);
+        if (end < 0 || data > 0xFFFFFFFFu - 36)
+            return {}; // too long for a true header: the open-ended one stays
+        const auto le32 = [](std::uint32_t v) {
+            return std::array<unsigned char, 4>{
+                static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
+                static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
+        };
+        const auto riff = le32(std::uint32_t(data + 36)), size = le32(std::uint32_t(data));
+        if (::pwrite(STDOUT_FILENO, riff.data(), 4, m_start + 4) != 4 ||
+            ::pwrite(STDOUT_FILENO, size.data(), 4, m_start + 40) != 4)
+            return QStringLiteral("cannot write to standard output: %1")
+                .arg(QString::fromLocal8Bit(std::strerror(errno)));
+        return {};
+    }
     void discard() override {}
 
 private:
+    off_t m_start = -1; // where the WAV begins in a file on standard output
     static QString writeAll(const unsigned char* data, std::size_t size) {
         while (size > 0) {
             const ssize_t n = ::write(STDOUT_FILENO, data, size);

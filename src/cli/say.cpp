@@ -15,6 +15,7 @@
 #include "voices/units.h"
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <QCoreApplication>
 #include <QFile>
@@ -24,6 +25,22 @@ namespace sonorel::cli {
 namespace {
 
 namespace speech = platform::speech;
+
+// Set by an interrupting signal: the rendering stops and its files are removed.
+std::atomic<bool> g_interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+void onInterrupt(int) {
+    g_interrupted = true;
+}
+
+void catchInterrupts() {
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
+}
 
 void print(std::FILE* to, const QString& text) {
     std::fputs(text.toLocal8Bit().constData(), to);
@@ -135,6 +152,7 @@ int render(const QString& text, const Options& o, const std::shared_ptr<speech::
             QFile::remove(subtitleTemp);
     };
     std::unique_ptr<SampleOutput> out = makeOutput(kind, o.output, programFolder);
+    catchInterrupts();
     if (QString error = out->open(synth->sampleRate()); !error.isEmpty()) {
         out->discard();
         dropSubtitles();
@@ -146,9 +164,8 @@ int render(const QString& text, const Options& o, const std::shared_ptr<speech::
     request.synth = synth;
     request.settings = settings;
     request.gain = gain;
-    const std::atomic<bool> cancel{false};
     const speech::RenderResult r = speech::renderSamples(
-        request, cancel,
+        request, g_interrupted,
         [&out](const std::int16_t* samples, std::size_t count) {
             return out->write(samples, count);
         },
@@ -156,6 +173,8 @@ int render(const QString& text, const Options& o, const std::shared_ptr<speech::
             subtitles.word(position, length, sample);
         });
     QString error = r.error;
+    if (r.cancelled)
+        error = QStringLiteral("interrupted: %1 was not written").arg(o.output);
     if (error.isEmpty() && !subtitleTemp.isEmpty()) {
         const QList<Cue> cues = subtitles.cues(r.frames);
         QFile file(subtitleTemp);

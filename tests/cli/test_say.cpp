@@ -363,6 +363,50 @@ TEST_F(SayTest, FailuresSayWhatAndWhichFileAndLeaveNothingBehind) {
     EXPECT_EQ(folderContents(), QStringList{"plain.txt"});
 }
 
+TEST_F(SayTest, AnInterruptedRenderingLeavesNothingBehind) {
+    // Minutes of speech: it cannot end before the signal comes.
+    QByteArray book;
+    for (int i = 0; i < 2000; ++i)
+        book += kText.toUtf8() + '\n';
+    writeFile("book.txt", book);
+    QDir().mkpath(path("out"));
+    for (const QString& name : {QStringLiteral("x.wav"), QStringLiteral("x.mp3")}) {
+        SCOPED_TRACE(name.toStdString());
+        QProcess p;
+        p.start(
+            QStringLiteral(SONOREL_BIN_DIR "/sonorel-say"),
+            {"-f", path("book.txt"), "-o", path("out/" + name), "--subtitles", path("out/x.srt")});
+        ASSERT_TRUE(p.waitForStarted());
+        // Until the output has begun under its temporary name.
+        const auto begun = [&] {
+            return !QDir(path("out"))
+                        .entryList({"." + name + ".*.part"}, QDir::Files | QDir::Hidden)
+                        .isEmpty();
+        };
+        while (!begun() && p.state() == QProcess::Running)
+            p.waitForFinished(20);
+        ASSERT_TRUE(begun());
+        p.terminate();
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 1);
+        EXPECT_TRUE(p.readAllStandardError().contains("interrupted"));
+        EXPECT_TRUE(QDir(path("out")).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    }
+}
+
+TEST_F(SayTest, AStandardOutputRedirectedIntoAFileGetsATrueHeader) {
+    QProcess p;
+    p.setStandardOutputFile(path("redirected.wav"));
+    p.start(QStringLiteral(SONOREL_BIN_DIR "/sonorel-say"), {"-o", "-", kText});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    ASSERT_EQ(p.exitCode(), 0);
+    ASSERT_EQ(say({"-o", path("file.wav"), kText}).status, 0);
+    QFile a(path("redirected.wav")), b(path("file.wav"));
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    EXPECT_EQ(a.readAll(), b.readAll());
+}
+
 TEST_F(SayTest, AnEncoderThatFailsIsReportedAndLeavesNoMp3) {
     // A stand-in encoder first on PATH that takes some input, then gives up.
     QDir().mkpath(path("bin"));
