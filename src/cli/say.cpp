@@ -2,6 +2,7 @@
 
 #include "cli/options.h"
 #include "cli/outputs.h"
+#include "cli/progress.h"
 #include "cli/subtitles.h"
 #include "cli/voicepick.h"
 #include "platform/speech/audiosink.h"
@@ -19,6 +20,7 @@
 #include <cstdio>
 #include <QCoreApplication>
 #include <QFile>
+#include <unistd.h>
 
 namespace sonorel::cli {
 
@@ -159,6 +161,7 @@ int render(const QString& text, const Options& o, const std::shared_ptr<speech::
         return failWith(error);
     }
     SubtitleBuilder subtitles(text, synth->sampleRate());
+    ProgressLine progress(stderr, ::isatty(STDERR_FILENO) == 1, int(text.size()));
     speech::RenderRequest request;
     request.text = text;
     request.synth = synth;
@@ -169,9 +172,11 @@ int render(const QString& text, const Options& o, const std::shared_ptr<speech::
         [&out](const std::int16_t* samples, std::size_t count) {
             return out->write(samples, count);
         },
-        [&subtitles](int position, int length, std::int64_t sample) {
+        [&subtitles, &progress](int position, int length, std::int64_t sample) {
             subtitles.word(position, length, sample);
+            progress.reached(position);
         });
+    progress.finish();
     QString error = r.error;
     if (r.cancelled)
         error = QStringLiteral("interrupted: %1 was not written").arg(o.output);

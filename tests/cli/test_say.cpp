@@ -407,6 +407,23 @@ TEST_F(SayTest, AStandardOutputRedirectedIntoAFileGetsATrueHeader) {
     EXPECT_EQ(a.readAll(), b.readAll());
 }
 
+TEST_F(SayTest, ShowsProgressOnlyOnATerminal) {
+    // A pseudo-terminal for standard error, as an interactive shell gives.
+    QProcess p;
+    p.start("python3", {"-c", "import pty, sys; pty.spawn(sys.argv[1:])",
+                        SONOREL_BIN_DIR "/sonorel-say", "-o", path("t.wav"), kText});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    if (p.exitCode() != 0 && !QFile::exists(path("t.wav")))
+        GTEST_SKIP() << "no pseudo-terminal: " << p.readAllStandardError().toStdString();
+    const QByteArray shown = p.readAllStandardOutput();
+    EXPECT_TRUE(shown.contains("% of the text")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("\r\033[K")) << "the line is cleared at the end";
+
+    const SayRun quiet = say({"-o", path("u.wav"), kText});
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_TRUE(quiet.err.isEmpty()) << quiet.err.toStdString();
+}
+
 TEST_F(SayTest, AnEncoderThatFailsIsReportedAndLeavesNoMp3) {
     // A stand-in encoder first on PATH that takes some input, then gives up.
     QDir().mkpath(path("bin"));

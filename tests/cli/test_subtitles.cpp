@@ -1,3 +1,4 @@
+#include "cli/progress.h"
 #include "cli/subtitles.h"
 
 #include <gtest/gtest.h>
@@ -68,6 +69,13 @@ TEST(SayCues, FormatsAsSrtAndLrc) {
     EXPECT_EQ(subtitleKindFor("a/b.SRT"), SubtitleKind::Srt);
     EXPECT_EQ(subtitleKindFor("b.lrc"), SubtitleKind::Lrc);
     EXPECT_EQ(subtitleKindFor("b.txt"), SubtitleKind::Unknown);
+}
+
+TEST(SayProgress, ShowsPercentTimeTakenAndTimeLeft) {
+    EXPECT_EQ(progressText(0, 900), "0% of the text, 0:00 so far");
+    EXPECT_EQ(progressText(25, 61000), "25% of the text, 1:01 so far, about 3:03 left");
+    EXPECT_EQ(progressText(50, 3600000), "50% of the text, 1:00:00 so far, about 1:00:00 left");
+    EXPECT_EQ(progressText(100, 5000), "100% of the text, 0:05 so far");
 }
 
 } // namespace
