@@ -38,7 +38,7 @@ fi
 (cd "$dest" && find . ! -type d | sort)
 
 echo "== programs"
-for program in sorel Vocelle; do
+for program in sorel Vocelle sonorel-say; do
     link=$usr/bin/$program
     if [ -L "$link" ] && [ "$(readlink -f "$link")" = "$(readlink -f "$program_dir/$program")" ] &&
         [ -x "$program_dir/$program" ] && [ -f "$program_dir/$program" ]; then
@@ -112,7 +112,7 @@ for url in $shots; do
 done
 
 echo "== manual pages"
-for page in sorel Vocelle; do
+for page in sorel Vocelle sonorel-say; do
     file=$usr/share/man/man1/$page.1.gz
     if [ ! -f "$file" ]; then
         fail "no manual page $page(1)"

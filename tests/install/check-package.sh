@@ -51,7 +51,7 @@ depends_names=$(printf '%s' "$depends" | tr ',' '\n' | sed -E 's/^ *//; s/[ (].*
 
 echo "== every library the programs link comes from a package it depends on"
 dpkg-deb -x "$deb" "$work/contents"
-for program in sorel Vocelle; do
+for program in sorel Vocelle sonorel-say; do
     binary=$work/contents/usr/lib/sonorel/$program
     for library in $(objdump -p "$binary" | awk '/NEEDED/ { print $2 }'); do
         path=$(ldconfig -p | awk -v lib="$library" '$1 == lib && /x86-64/ { print $NF; exit }')

@@ -75,15 +75,18 @@ void SpVoice::setVolume(int volume) {
     m_session.setGains(m_volume / 100.0f, m_volume / 100.0f);
 }
 
+int speedForRate(const UnitRange& speed, int rate) {
+    // Each rate step is about 12 % faster: -10 is a third of the normal speed and
+    // 10 three times it, within what the engine can do.
+    const double wpm = speed.normal * std::pow(3.0, std::clamp(rate, -10, 10) / 10.0);
+    return std::clamp(int(std::lround(wpm)), speed.min, speed.max);
+}
+
 void SpVoice::applySettings() {
     if (m_voice.index < 0)
         return;
-    // Each rate step is about 12 % faster: -10 is a third of the normal speed and
-    // 10 three times it, within what the engine can do.
-    const UnitRange speed = m_engines.speedRange(m_voice.index);
-    const double wpm = speed.normal * std::pow(3.0, m_rate / 10.0);
-    const int clamped = std::clamp(int(std::lround(wpm)), speed.min, speed.max);
-    m_session.setSettings({clamped, m_engines.pitchRange(m_voice.index).normal});
+    m_session.setSettings({speedForRate(m_engines.speedRange(m_voice.index), m_rate),
+                           m_engines.pitchRange(m_voice.index).normal});
 }
 
 int SpVoice::Speak(const QString& text, int flags) {

@@ -23,6 +23,9 @@ struct SpObjectToken {
     bool operator==(const SpObjectToken&) const = default;
 };
 
+// The engine speed of a generation-5 rate (-10..10) within the voice's range.
+int speedForRate(const UnitRange& speed, int rate);
+
 // A WAV file that speech can be written into.
 class SpFileStream final {
 public:

@@ -43,7 +43,25 @@ RenderResult renderToWav(const RenderRequest& request, const std::atomic<bool>& 
     }
     // Keep the header true while the file grows, so its size can be watched.
     sf_command(file, SFC_SET_UPDATE_HEADER_AUTO, nullptr, SF_TRUE);
+    result = renderSamples(
+        request, cancel,
+        [&](const std::int16_t* data, std::size_t count) {
+            const sf_count_t n = sf_count_t(count);
+            if (sf_writef_short(file, data, n) != n)
+                return QStringLiteral("cannot write %1: %2").arg(request.path, sf_strerror(file));
+            return QString();
+        },
+        onWord);
+    if (sf_close(file) != 0 && result.error.isEmpty()) {
+        result.error = QStringLiteral("cannot finish %1").arg(request.path);
+        result.ok = false;
+    }
+    return result;
+}
 
+RenderResult renderSamples(const RenderRequest& request, const std::atomic<bool>& cancel,
+                           const SampleSink& sink, const RenderWordHook& onWord) {
+    RenderResult result;
     // Sentences are joined into pieces of the engine's liking: each synthesis
     // call has a cost of its own, and no first sound is waited for.
     std::vector<TextChunk> chunks;
@@ -131,13 +149,11 @@ RenderResult renderToWav(const RenderRequest& request, const std::atomic<bool>& 
         if (onWord)
             for (const WordMark& w : r.words)
                 onWord(w.position, w.length, result.frames + w.sample);
-        const sf_count_t n = sf_count_t(r.samples.size());
-        if (sf_writef_short(file, data, n) != n) {
-            result.error =
-                QStringLiteral("cannot write %1: %2").arg(request.path, sf_strerror(file));
+        if (const QString error = sink(data, r.samples.size()); !error.isEmpty()) {
+            result.error = error;
             break;
         }
-        result.frames += n;
+        result.frames += std::int64_t(r.samples.size());
     }
     {
         std::lock_guard lock(mutex);
@@ -146,8 +162,6 @@ RenderResult renderToWav(const RenderRequest& request, const std::atomic<bool>& 
     changed.notify_all();
     for (std::thread& t : workers)
         t.join();
-    if (sf_close(file) != 0 && result.error.isEmpty())
-        result.error = QStringLiteral("cannot finish %1").arg(request.path);
     result.cancelled = cancel;
     result.ok = result.error.isEmpty() && !result.cancelled;
     return result;

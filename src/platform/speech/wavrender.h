@@ -30,6 +30,14 @@ struct RenderResult {
 // Told on the rendering thread as each word's samples are written.
 using RenderWordHook = std::function<void(int position, int length, std::int64_t sample)>;
 
+// Takes each run of rendered samples, in order, on the rendering thread. Returns
+// why it could not take them (the rendering stops), or an empty string.
+using SampleSink = std::function<QString(const std::int16_t* samples, std::size_t count)>;
+
+// The rendering itself, into any sink: `request.path` is not used.
+RenderResult renderSamples(const RenderRequest& request, const std::atomic<bool>& cancel,
+                           const SampleSink& sink, const RenderWordHook& onWord = {});
+
 // Blocks the calling thread until the file is written, the engine fails or
 // `cancel` is set. A cancelled or failed rendering leaves what was written.
 RenderResult renderToWav(const RenderRequest& request, const std::atomic<bool>& cancel,
