@@ -238,11 +238,11 @@ void SlideReadAloud::resizeEvent(QResizeEvent* event) {
 // --- the word file
 
 void SlideReadAloud::Command5_Click() {
-    platform::FileDialogSpec spec;
-    spec.title = QStringLiteral("Select A Word Text File");
-    spec.filters = {{QStringLiteral("Text File(*.txt)"), QStringLiteral("*.txt")}};
-    spec.initialFolder = m_program.win.SlideFolder;
-    const std::optional<platform::FileChoice> choice = m_services.dialogs.openFile(spec, this);
+    platform::FileDialogSpec dialog;
+    dialog.title = QStringLiteral("Select A Word Text File");
+    dialog.filters = {{QStringLiteral("Text File(*.txt)"), QStringLiteral("*.txt")}};
+    dialog.initialFolder = m_program.win.SlideFolder;
+    const std::optional<platform::FileChoice> choice = m_services.dialogs.openFile(dialog, this);
     if (!choice)
         return;
     QString path = choice->path;
@@ -289,9 +289,9 @@ void SlideReadAloud::Command8_Click() {
 // --- start and the checks before it
 
 void SlideReadAloud::message(const QString& text) {
-    platform::MessageSpec spec;
-    spec.text = text;
-    m_services.dialogs.message(spec, this);
+    platform::MessageSpec notice;
+    notice.text = text;
+    m_services.dialogs.message(notice, this);
 }
 
 void SlideReadAloud::Command2_Click() {

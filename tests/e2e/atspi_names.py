@@ -17,19 +17,12 @@ import stat
 import subprocess
 import sys
 import tempfile
-import time
+
+from waiting import wait_for
 
 NAMED_ROLES = ("push button", "slider", "check box", "combo box", "text", "entry")
 
 
-def wait_for(what, timeout):
-    """What `what` returns once it is true, or None after `timeout` seconds."""
-    end = time.monotonic() + timeout
-    while True:
-        found = what()
-        if found or time.monotonic() > end:
-            return found
-        time.sleep(0.2)
 
 
 def walk(node, depth=0):

@@ -19,20 +19,14 @@ import subprocess
 import sys
 import tempfile
 import time
+
+from waiting import wait_for
 import unittest
 
 BIN_DIR = None
 TOKEN = "7D0A94E3B2C5F16850E7A3D9C4B1F062"
 
 
-def wait_for(what, timeout=20):
-    """What `what` returns once it is true, or the last falsy answer after `timeout` s."""
-    end = time.monotonic() + timeout
-    while True:
-        found = what()
-        if found or time.monotonic() > end:
-            return found
-        time.sleep(0.1)
 
 
 def run(*args, stdin=None):

@@ -16,17 +16,12 @@ import sys
 import tempfile
 import time
 
+from waiting import wait_for
+
 WORD = "Harbour"
 MIN_INK_HEIGHT = 30  # pixels: a default label font is about 12
 
 
-def wait_for(what, timeout):
-    end = time.monotonic() + timeout
-    while True:
-        found = what()
-        if found or time.monotonic() > end:
-            return found
-        time.sleep(0.2)
 
 
 def walk(node, depth=0):

@@ -18,14 +18,9 @@ import tempfile
 import threading
 import time
 
+from waiting import wait_for
 
-def wait_for(what, timeout):
-    end = time.monotonic() + timeout
-    while True:
-        found = what()
-        if found or time.monotonic() > end:
-            return found
-        time.sleep(0.2)
+
 
 
 def xdotool(*args):

@@ -139,12 +139,12 @@ TEST_F(SlideWindow, TheDialogPicksTheFileAndTheCountSaysWordOrWords) {
     const QString three = wordFile("three.txt", "a\r\nb\rc\n");
     choose(three);
     ASSERT_EQ(dialogs.fileDialogs.size(), 1);
-    const platform::FileDialogSpec& spec = dialogs.fileDialogs.first();
-    EXPECT_EQ(spec.title, "Select A Word Text File");
-    ASSERT_EQ(spec.filters.size(), 1);
-    EXPECT_EQ(spec.filters[0].description, "Text File(*.txt)");
-    EXPECT_EQ(spec.filters[0].pattern, "*.txt");
-    EXPECT_EQ(spec.initialFolder, path());
+    const platform::FileDialogSpec& asked = dialogs.fileDialogs.first();
+    EXPECT_EQ(asked.title, "Select A Word Text File");
+    ASSERT_EQ(asked.filters.size(), 1);
+    EXPECT_EQ(asked.filters[0].description, "Text File(*.txt)");
+    EXPECT_EQ(asked.filters[0].pattern, "*.txt");
+    EXPECT_EQ(asked.initialFolder, path());
     EXPECT_EQ(w->Text1->text(), three);
     EXPECT_EQ(program.win.SlideFolder, path() + "/");
     EXPECT_EQ(w->Label2->text(), "3 words");
