@@ -9,7 +9,7 @@
 # read the same way.
 #
 # Run inside a session bus and an X server of its own:
-#   dbus-run-session -- xvfb-run -a /usr/bin/python3 atspi_names.py BIN_DIR
+#   dbus-run-session -- tests/e2e/on-screen.sh 1280x1024x24 /usr/bin/python3 atspi_names.py BIN_DIR
 
 import os
 import shutil

@@ -8,7 +8,7 @@
 # accessibility bus, as a screen reader reads it.
 #
 # Run inside a session bus and an X server of its own:
-#   dbus-run-session -- xvfb-run -a -s "-screen 0 1024x768x24" \
+#   dbus-run-session -- tests/e2e/on-screen.sh 1024x768x24 \
 #       /usr/bin/python3 desktop.py BIN_DIR [SCREENSHOT_DIR]
 
 import os

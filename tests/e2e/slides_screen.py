@@ -5,7 +5,7 @@
 # stand on it in large type, inside the word display.
 #
 # Run inside a session bus and an X server of its own:
-#   dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" \
+#   dbus-run-session -- tests/e2e/on-screen.sh 1280x1024x24 \
 #       /usr/bin/python3 slides_screen.py BIN_DIR [SHOT.png]
 
 import os

@@ -61,7 +61,8 @@ protected:
         ASSERT_TRUE(env.contains("PULSE_SERVER")) << "no PulseAudio server answers";
 
         // An X server of its own, on the first free display.
-        xvfb.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+        xvfb.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+                            "-noreset"});
         ASSERT_TRUE(xvfb.waitForStarted(5000));
         ASSERT_TRUE(xvfb.waitForReadyRead(10000));
         const QString display = QString::fromUtf8(xvfb.readLine()).trimmed();

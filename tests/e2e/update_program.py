@@ -6,7 +6,7 @@
 # The screen after the check is photographed when a path is given.
 #
 # Run inside an X server of its own:
-#   xvfb-run -a -s "-screen 0 1024x768x24" /usr/bin/python3 update_program.py BIN_DIR [SHOT.png]
+#   tests/e2e/on-screen.sh 1024x768x24 /usr/bin/python3 update_program.py BIN_DIR [SHOT.png]
 
 import http.server
 import os

@@ -45,7 +45,7 @@ user_prefix() {
 # An X server on a display nobody else uses, open to the ordinary user.
 start_display() {
     : >"$work/display"
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -ac 3>"$work/display" \
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset -ac 3>"$work/display" \
         >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     local i
