@@ -14,5 +14,5 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationVersion(QStringLiteral(SONOREL_VERSION));
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
-    return sonorel::cli::runSay(arguments, QCoreApplication::applicationDirPath());
+    return sonorel::cli::runSay(arguments, QCoreApplication::applicationFilePath());
 }

@@ -2,6 +2,10 @@
 
 namespace sonorel::cli {
 
+const QStringList kFolderFormats = {QStringLiteral("wav"), QStringLiteral("flac"),
+                                    QStringLiteral("ogg"), QStringLiteral("opus"),
+                                    QStringLiteral("mp3")};
+
 namespace {
 
 // A whole number within 0..100, as the reader's scroll bars take them.
@@ -17,19 +21,25 @@ std::optional<int> scaleValue(const QString& text) {
 
 QString usageText() {
     return QStringLiteral(
-        "Usage: sonorel-say [OPTIONS] (-f FILE | -i | TEXT...)\n"
+        "Usage: sonorel-say [OPTIONS] (-f FILE | -i | TEXT...) [-o OUT]\n"
+        "       sonorel-say [OPTIONS] -f FILE|FOLDER... -d FOLDER [--format EXT]\n"
         "Speaks text with the reader's voices, into a sound file or the sound output.\n"
         "\n"
         "  -v, --voice VOICE   a voice by its list text or a unique part of it\n"
         "  -r, --rate N        speed, 0..100 (50 is the voice's normal speed)\n"
         "  -p, --pitch N       pitch, 0..100\n"
         "      --volume N      volume, 0..100 (default 100)\n"
-        "  -f, --file FILE     speak a text file (UTF-8, UTF-16, Windows-1252 or RTF)\n"
+        "  -f, --file FILE     speak a text file (UTF-8, UTF-16, Windows-1252 or RTF);\n"
+        "                      several -f or a folder (its .txt files) speak in turn\n"
         "  -i, --stdin         speak what standard input holds\n"
         "  -o, --output OUT    write OUT: .wav, .flac, .ogg, .opus or .mp3;\n"
         "                      - writes WAV to standard output.\n"
         "                      Without -o the speech plays through the sound output.\n"
         "      --subtitles SUB subtitles of the speech in OUT: .srt or .lrc\n"
+        "  -d, --folder DIR    convert every file into DIR, one sound file each,\n"
+        "                      several at once on all processors\n"
+        "      --format EXT    with -d: wav, flac, ogg, opus or mp3 (default wav);\n"
+        "                      --subtitles srt or lrc writes subtitles beside each\n"
         "      --list-voices   list every voice, one a line, and its language\n"
         "  -h, --help          show this help\n"
         "      --version       show the version\n"
@@ -86,11 +96,19 @@ ParseResult parseArguments(const QStringList& arguments) {
             if (!value(o.voice))
                 return fail(QStringLiteral("%1 needs a voice").arg(name));
         } else if (name == u"-f" || name == u"--file") {
-            if (haveFile)
-                return fail(QStringLiteral("only one -f FILE can be spoken at a time"));
-            if (!value(o.file))
+            if (!value(v) || v.isEmpty())
                 return fail(QStringLiteral("%1 needs a file name").arg(name));
+            o.files.append(v);
             haveFile = true;
+        } else if (name == u"-d" || name == u"--folder") {
+            if (!value(o.folder) || o.folder.isEmpty())
+                return fail(QStringLiteral("%1 needs a folder").arg(name));
+        } else if (name == u"--format") {
+            if (!value(o.format) || o.format.isEmpty())
+                return fail(
+                    QStringLiteral("%1 needs a type: wav, flac, ogg, opus or mp3").arg(name));
+        } else if (name == u"--worker") {
+            o.action = Action::Worker;
         } else if (name == u"-o" || name == u"--output") {
             if (!value(o.output) || o.output.isEmpty())
                 return fail(QStringLiteral("%1 needs a file name").arg(name));
@@ -118,6 +136,25 @@ ParseResult parseArguments(const QStringList& arguments) {
     if (o.action != Action::Speak)
         return {o, {}};
 
+    if (!o.folder.isEmpty()) {
+        if (!haveFile || haveStdin || !words.isEmpty())
+            return fail(QStringLiteral("-d converts files: give -f FILE or -f FOLDER"));
+        if (!o.output.isEmpty())
+            return fail(QStringLiteral("give -o OUT for one file or -d FOLDER for several"));
+        o.format = o.format.isEmpty() ? QStringLiteral("wav") : o.format.toLower();
+        if (!kFolderFormats.contains(o.format))
+            return fail(QStringLiteral("--format takes wav, flac, ogg, opus or mp3, not \"%1\"")
+                            .arg(o.format));
+        o.subtitles = o.subtitles.toLower();
+        if (!o.subtitles.isEmpty() && o.subtitles != u"srt" && o.subtitles != u"lrc")
+            return fail(QStringLiteral("with -d, --subtitles takes srt or lrc"));
+        o.source = Source::File;
+        return {o, {}};
+    }
+    if (!o.format.isEmpty())
+        return fail(QStringLiteral("--format goes with -d FOLDER; with -o the extension says it"));
+    if (o.files.size() > 1 && !o.output.isEmpty())
+        return fail(QStringLiteral("-o names one file: several files need -d FOLDER"));
     if (!o.subtitles.isEmpty() && o.output.isEmpty())
         return fail(QStringLiteral("--subtitles needs -o OUT: they are timed on the sound file"));
     const int sources = int(haveFile) + int(haveStdin) + int(!words.isEmpty());

@@ -8,7 +8,9 @@
 
 namespace sonorel::cli {
 
-enum class Action { Speak, Help, Version, ListVoices };
+// Worker: a helper process of a batch run, taking files on standard input (not
+// for people; see batch.h).
+enum class Action { Speak, Help, Version, ListVoices, Worker };
 enum class Source { Arguments, File, StandardInput };
 
 struct Options {
@@ -18,11 +20,16 @@ struct Options {
     std::optional<int> pitch; // 0..100
     int volume = 100;         // 0..100
     Source source = Source::Arguments;
-    QString file;      // with Source::File
+    QStringList files; // with Source::File: files or folders of .txt files
     QString text;      // with Source::Arguments: the arguments joined by blanks
     QString output;    // empty: the sound output; "-": WAV on standard output
-    QString subtitles; // .srt or .lrc beside the output; empty: none
+    QString subtitles; // .srt or .lrc beside the output; with -d: "srt" or "lrc"
+    QString folder;    // -d: several files convert into this folder
+    QString format;    // with -d: the files' extension ("wav" unless told)
 };
+
+// What --format takes.
+extern const QStringList kFolderFormats;
 
 struct ParseResult {
     std::optional<Options> options;

@@ -180,7 +180,8 @@ private:
 };
 
 // MP3 through the reader's encoder, `lame`, fed raw samples on its standard input
-// while the speech is rendered, so encoding runs beside synthesis.
+// while the speech is rendered, so encoding runs beside synthesis. "-f" as the
+// reader's own exports: the encoder, not the voice, is the slower of the two.
 class LameOutput final : public SampleOutput {
 public:
     LameOutput(QString path, QString programFolder)
@@ -201,7 +202,7 @@ public:
             {QStringLiteral("-r"), QStringLiteral("-s"), QString::number(sampleRate / 1000.0),
              QStringLiteral("--bitwidth"), QStringLiteral("16"), QStringLiteral("--signed"),
              QStringLiteral("--little-endian"), QStringLiteral("-m"), QStringLiteral("m"),
-             QStringLiteral("--quiet"), QStringLiteral("-"), m_temp});
+             QStringLiteral("-f"), QStringLiteral("--quiet"), QStringLiteral("-"), m_temp});
         m_process.setStandardOutputFile(QProcess::nullDevice());
         m_process.start();
         if (!m_process.waitForStarted(-1))

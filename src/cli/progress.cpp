@@ -26,13 +26,13 @@ QString progressText(int percent, std::int64_t elapsedMs) {
     return line;
 }
 
-ProgressLine::ProgressLine(std::FILE* to, bool enabled, int textLength)
-    : m_to(to), m_enabled(enabled), m_length(std::max(1, textLength)) {}
+ProgressLine::ProgressLine(std::FILE* to, bool enabled, std::int64_t textLength)
+    : m_to(to), m_enabled(enabled), m_length(std::max<std::int64_t>(1, textLength)) {}
 
-void ProgressLine::reached(int position) {
+void ProgressLine::reached(std::int64_t position) {
     if (!m_enabled)
         return;
-    const int percent = int(std::int64_t(std::clamp(position, 0, m_length)) * 100 / m_length);
+    const int percent = int(std::clamp<std::int64_t>(position, 0, m_length) * 100 / m_length);
     const auto now = Clock::now();
     // A few times a second at most: a terminal is slow to write to.
     if (percent == m_shown || now - m_lastShown < std::chrono::milliseconds(250))

@@ -16,9 +16,9 @@ QString progressText(int percent, std::int64_t elapsedMs);
 class ProgressLine final {
 public:
     // Writes to `to` only when `enabled`.
-    ProgressLine(std::FILE* to, bool enabled, int textLength);
+    ProgressLine(std::FILE* to, bool enabled, std::int64_t textLength);
     // The rendering has reached `position` in the text.
-    void reached(int position);
+    void reached(std::int64_t position);
     // Clears the line.
     void finish();
 
@@ -26,7 +26,7 @@ private:
     using Clock = std::chrono::steady_clock;
     std::FILE* m_to;
     bool m_enabled;
-    int m_length;
+    std::int64_t m_length;
     int m_shown = -1;
     Clock::time_point m_start = Clock::now();
     Clock::time_point m_lastShown{};

@@ -1,25 +1,23 @@
 #include "cli/say.h"
 
+#include "cli/batch.h"
 #include "cli/options.h"
-#include "cli/outputs.h"
 #include "cli/progress.h"
-#include "cli/subtitles.h"
+#include "cli/render.h"
 #include "cli/voicepick.h"
 #include "platform/speech/audiosink.h"
 #include "platform/speech/espeakfamily.h"
 #include "platform/speech/flitefamily.h"
 #include "platform/speech/sapi5.h"
 #include "platform/speech/session.h"
-#include "platform/speech/wavrender.h"
 #include "platform/textdecoding.h"
 #include "platform/textfile.h"
 #include "voices/units.h"
 
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <unistd.h>
 
 namespace sonorel::cli {
@@ -27,22 +25,6 @@ namespace sonorel::cli {
 namespace {
 
 namespace speech = platform::speech;
-
-// Set by an interrupting signal: the rendering stops and its files are removed.
-std::atomic<bool> g_interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-void onInterrupt(int) {
-    g_interrupted = true;
-}
-
-void catchInterrupts() {
-    struct sigaction action {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
-        sigaction(signal, &action, nullptr);
-}
 
 void print(std::FILE* to, const QString& text) {
     std::fputs(text.toLocal8Bit().constData(), to);
@@ -54,36 +36,26 @@ int failWith(const QString& message, int status = kExitFailure) {
     return status;
 }
 
-QString refusalText(const QString& path, const platform::TextFileResult& r) {
-    using platform::TextFileRefusal;
-    switch (r.refusal) {
-    case TextFileRefusal::Missing:
-        return QStringLiteral("cannot read %1: no such file").arg(path);
-    case TextFileRefusal::Folder:
-        return QStringLiteral("cannot read %1: it is a folder").arg(path);
-    case TextFileRefusal::NotRegular:
-        return QStringLiteral("cannot read %1: not a regular file").arg(path);
-    case TextFileRefusal::TooLarge:
-        return QStringLiteral("cannot read %1: larger than %2 MB")
-            .arg(path)
-            .arg(platform::kMaxTextFileBytes / (1024 * 1024));
-    case TextFileRefusal::Unreadable:
-    case TextFileRefusal::None:
-        break;
-    }
-    return QStringLiteral("cannot read %1: %2").arg(path, r.reason);
-}
-
-// What to speak, or why there is nothing.
-std::optional<QString> readText(const Options& o, QString& error) {
+// What to speak, or why there is nothing: one text per file, in turn.
+std::optional<QStringList> readTexts(const Options& o, QString& error) {
     switch (o.source) {
     case Source::Arguments:
-        return o.text;
+        return QStringList{o.text};
     case Source::File: {
-        const platform::TextFileResult r = platform::readTextFile(o.file);
-        if (!r.text)
-            error = refusalText(o.file, r);
-        return r.text;
+        QStringList problems;
+        const QStringList files = textFilesOf(o.files, problems);
+        if (!problems.isEmpty()) {
+            error = problems.join(u'\n');
+            return std::nullopt;
+        }
+        QStringList texts;
+        for (const QString& f : files) {
+            const std::optional<QString> text = readTextFrom(f, error);
+            if (!text)
+                return std::nullopt;
+            texts.append(*text);
+        }
+        return texts;
     }
     case Source::StandardInput: {
         QFile in;
@@ -92,8 +64,8 @@ std::optional<QString> readText(const Options& o, QString& error) {
             return std::nullopt;
         }
         const QByteArray bytes = in.readAll();
-        return platform::looksLikeRtf(bytes) ? platform::rtfToPlainText(bytes)
-                                             : platform::decodePlainText(bytes);
+        return QStringList{platform::looksLikeRtf(bytes) ? platform::rtfToPlainText(bytes)
+                                                         : platform::decodePlainText(bytes)};
     }
     }
     return std::nullopt;
@@ -114,100 +86,37 @@ speech::SynthSettings settingsFor(const ListedVoice& v, const Options& o) {
     return s;
 }
 
-int play(const QString& text, const std::shared_ptr<speech::Synthesizer>& synth,
-         const speech::SynthSettings& settings, float gain) {
+int play(const QStringList& texts, const Speaker& speaker) {
     speech::SpeechSession session(
         speech::makeSinkFactory(speech::audioModeFromName(qEnvironmentVariable("SONOREL_AUDIO")),
                                 QStringLiteral("sonorel-say")));
-    session.setSynthesizer(synth);
-    session.setSettings(settings);
-    session.setGains(gain, gain);
-    if (session.speak(text) == 0)
-        return failWith(QStringLiteral("the voice cannot speak"));
-    session.waitUntilDone(-1);
+    session.setSynthesizer(speaker.synth);
+    session.setSettings(speaker.settings);
+    session.setGains(speaker.gain, speaker.gain);
+    for (const QString& text : texts) {
+        if (session.speak(text) == 0)
+            return failWith(QStringLiteral("the voice cannot speak"));
+        session.waitUntilDone(-1);
+    }
     return kExitOk;
 }
 
-int render(const QString& text, const Options& o, const std::shared_ptr<speech::Synthesizer>& synth,
-           const speech::SynthSettings& settings, float gain, const QString& programFolder) {
-    const OutputKind kind = outputKindFor(o.output);
-    if (kind == OutputKind::Unknown)
-        return failWith(QStringLiteral("cannot write %1: unknown sound file type "
-                                       "(use .wav, .flac, .ogg, .opus or .mp3)")
-                            .arg(o.output),
-                        kExitUsage);
-    const SubtitleKind subtitleKind = subtitleKindFor(o.subtitles);
-    if (!o.subtitles.isEmpty() && subtitleKind == SubtitleKind::Unknown)
-        return failWith(QStringLiteral("cannot write %1: unknown subtitle type (use .srt or .lrc)")
-                            .arg(o.subtitles),
-                        kExitUsage);
-    // The subtitles' folder is tried before any speech is made.
-    QString subtitleTemp;
-    if (!o.subtitles.isEmpty()) {
-        QString error;
-        subtitleTemp = reserveTemporary(o.subtitles, error);
-        if (subtitleTemp.isEmpty())
-            return failWith(error);
-    }
-    const auto dropSubtitles = [&subtitleTemp] {
-        if (!subtitleTemp.isEmpty())
-            QFile::remove(subtitleTemp);
-    };
-    std::unique_ptr<SampleOutput> out = makeOutput(kind, o.output, programFolder);
+int render(const QString& text, const Options& o, const Speaker& speaker,
+           const QString& programFolder) {
+    if (QString error = outputTypeError(o.output, o.subtitles); !error.isEmpty())
+        return failWith(error, kExitUsage);
     catchInterrupts();
-    if (QString error = out->open(synth->sampleRate()); !error.isEmpty()) {
-        out->discard();
-        dropSubtitles();
-        return failWith(error);
-    }
-    SubtitleBuilder subtitles(text, synth->sampleRate());
-    ProgressLine progress(stderr, ::isatty(STDERR_FILENO) == 1, int(text.size()));
-    speech::RenderRequest request;
-    request.text = text;
-    request.synth = synth;
-    request.settings = settings;
-    request.gain = gain;
-    const speech::RenderResult r = speech::renderSamples(
-        request, g_interrupted,
-        [&out](const std::int16_t* samples, std::size_t count) {
-            return out->write(samples, count);
-        },
-        [&subtitles, &progress](int position, int length, std::int64_t sample) {
-            subtitles.word(position, length, sample);
-            progress.reached(position);
-        });
+    ProgressLine progress(stderr, ::isatty(STDERR_FILENO) == 1, text.size());
+    const QString error = renderInto(text, o.output, o.subtitles, speaker, programFolder,
+                                     [&progress](int position) { progress.reached(position); });
     progress.finish();
-    QString error = r.error;
-    if (r.cancelled)
-        error = QStringLiteral("interrupted: %1 was not written").arg(o.output);
-    if (error.isEmpty() && !subtitleTemp.isEmpty()) {
-        const QList<Cue> cues = subtitles.cues(r.frames);
-        QFile file(subtitleTemp);
-        const QByteArray bytes =
-            (subtitleKind == SubtitleKind::Srt ? formatSrt(cues) : formatLrc(cues)).toUtf8();
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            file.write(bytes) != bytes.size() || !file.flush())
-            error = QStringLiteral("cannot write %1: %2").arg(o.subtitles, file.errorString());
-    }
-    if (error.isEmpty())
-        error = out->finish();
-    if (!error.isEmpty()) {
-        out->discard();
-        dropSubtitles();
-        return failWith(error);
-    }
-    if (!subtitleTemp.isEmpty()) {
-        if (QString e = renameOnto(subtitleTemp, o.subtitles); !e.isEmpty()) {
-            dropSubtitles();
-            return failWith(e);
-        }
-    }
-    return kExitOk;
+    return error.isEmpty() ? kExitOk : failWith(error);
 }
 
 } // namespace
 
-int runSay(const QStringList& arguments, const QString& programFolder) {
+int runSay(const QStringList& arguments, const QString& program) {
+    const QString programFolder = QFileInfo(program).absolutePath();
     const ParseResult parsed = parseArguments(arguments);
     if (!parsed.options) {
         failWith(parsed.error, kExitUsage);
@@ -251,24 +160,35 @@ int runSay(const QStringList& arguments, const QString& programFolder) {
         return failWith(message, kExitUsage);
     }
 
-    QString error;
-    const std::optional<QString> text = readText(o, error);
-    if (!text)
-        return failWith(error);
+    if (!o.folder.isEmpty())
+        return runFolder(o, pick.voice->text, program);
 
-    std::shared_ptr<speech::Synthesizer> synth;
-    speech::SynthSettings settings;
+    QString error;
+    std::optional<QStringList> texts;
+    if (o.action == Action::Speak) {
+        texts = readTexts(o, error);
+        if (!texts)
+            return failWith(error);
+        if (!o.output.isEmpty() && texts->size() != 1)
+            return failWith(QStringLiteral("-o names one file: %1 holds several, use -d FOLDER")
+                                .arg(o.files.value(0)),
+                            kExitUsage);
+    }
+
+    Speaker speaker;
     try {
-        synth = pick.voice->family->synthesizer(pick.voice->index);
-        settings = settingsFor(*pick.voice, o);
+        speaker.synth = pick.voice->family->synthesizer(pick.voice->index);
+        speaker.settings = settingsFor(*pick.voice, o);
     } catch (const std::exception& e) {
         return failWith(QStringLiteral("the voice %1 cannot be used: %2")
                             .arg(pick.voice->text, QString::fromLocal8Bit(e.what())));
     }
-    const float gain = float(o.volume) / 100.0f;
+    speaker.gain = float(o.volume) / 100.0f;
+    if (o.action == Action::Worker)
+        return runWorker(speaker, programFolder);
     if (o.output.isEmpty())
-        return play(*text, synth, settings, gain);
-    return render(*text, o, synth, settings, gain, programFolder);
+        return play(*texts, speaker);
+    return render(texts->constFirst(), o, speaker, programFolder);
 }
 
 } // namespace sonorel::cli

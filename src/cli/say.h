@@ -11,7 +11,8 @@ inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
 // `arguments` without the program name. Messages go to standard error, lists
-// and help to standard output. Needs a QCoreApplication.
-int runSay(const QStringList& arguments, const QString& programFolder);
+// and help to standard output. `program`: this program's path (a folder run
+// starts it again as its workers). Needs a QCoreApplication.
+int runSay(const QStringList& arguments, const QString& program);
 
 } // namespace sonorel::cli

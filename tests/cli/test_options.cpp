@@ -1,8 +1,13 @@
+#include "cli/batch.h"
 #include "cli/options.h"
 #include "cli/outputs.h"
 #include "cli/voicepick.h"
 
 #include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 namespace sonorel::cli {
 namespace {
@@ -44,7 +49,7 @@ TEST(SayOptions, RefusesValuesOffTheScaleAndMissingValues) {
 
 TEST(SayOptions, TakesExactlyOneSourceOfText) {
     EXPECT_EQ(parsed({"-f", "a.txt"}).source, Source::File);
-    EXPECT_EQ(parsed({"-f", "a.txt"}).file, "a.txt");
+    EXPECT_EQ(parsed({"-f", "a.txt"}).files, QStringList{"a.txt"});
     EXPECT_EQ(parsed({"-i"}).source, Source::StandardInput);
     EXPECT_FALSE(usageError({}).isEmpty());
     EXPECT_FALSE(usageError({"-o", "x.wav"}).isEmpty());
@@ -53,6 +58,43 @@ TEST(SayOptions, TakesExactlyOneSourceOfText) {
     // Listing and help need no text.
     EXPECT_EQ(parsed({"--list-voices"}).action, Action::ListVoices);
     EXPECT_EQ(parsed({"-h"}).action, Action::Help);
+}
+
+TEST(SayOptions, SeveralFilesGoIntoAFolderOrPlayInTurn) {
+    const Options o = parsed({"-f", "a.txt", "-f", "book", "-d", "out", "--subtitles", "SRT"});
+    EXPECT_EQ(o.files, (QStringList{"a.txt", "book"}));
+    EXPECT_EQ(o.folder, "out");
+    EXPECT_EQ(o.format, "wav");
+    EXPECT_EQ(o.subtitles, "srt");
+    EXPECT_EQ(parsed({"-f", "a", "-d", "o", "--format", "MP3"}).format, "mp3");
+    // Without -d several files play one after another.
+    EXPECT_EQ(parsed({"-f", "a", "-f", "b"}).files.size(), 2);
+
+    EXPECT_TRUE(usageError({"-f", "a", "-f", "b", "-o", "x.wav"}).contains("-d"));
+    EXPECT_TRUE(usageError({"-f", "a", "-d", "o", "--format", "aiff"}).contains("aiff"));
+    EXPECT_TRUE(usageError({"-f", "a", "-d", "o", "--subtitles", "x.srt"}).contains("srt or lrc"));
+    EXPECT_FALSE(usageError({"-f", "a", "-d", "o", "-o", "x.wav"}).isEmpty());
+    EXPECT_FALSE(usageError({"-d", "o", "some", "text"}).isEmpty());
+    EXPECT_FALSE(usageError({"-i", "-d", "o"}).isEmpty());
+    EXPECT_TRUE(usageError({"-f", "a", "--format", "mp3"}).contains("-d"));
+}
+
+TEST(SayFolders, AFolderStandsForItsTextFilesAndOutputsKeepInnerDots) {
+    QTemporaryDir tmp;
+    const QDir dir(tmp.path());
+    for (const char* name : {"ch10.txt", "ch2.TXT", "c.md", "sub/d.txt"}) {
+        QDir().mkpath(QFileInfo(dir.filePath(name)).path());
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    QDir().mkpath(dir.filePath("empty"));
+    QStringList problems;
+    EXPECT_EQ(textFilesOf({dir.path(), dir.filePath("sub/d.txt"), dir.filePath("empty")}, problems),
+              (QStringList{dir.filePath("ch2.TXT"), dir.filePath("ch10.txt"),
+                           dir.filePath("sub/d.txt")}));
+    EXPECT_EQ(problems, QStringList{dir.filePath("empty") + " holds no .txt files"});
+    EXPECT_EQ(outputPathFor("/x/ch.1.intro.txt", "/out", "mp3"), "/out/ch.1.intro.mp3");
+    EXPECT_EQ(outputPathFor("notes", "out", "wav"), "out/notes.wav");
 }
 
 QList<ListedVoice> voiceList(const QStringList& texts) {

@@ -17,7 +17,9 @@ namespace sonorel::platform::speech {
 namespace {
 
 // Chunks synthesized ahead of the writer, at most: bounds memory whatever the text.
-constexpr std::size_t kWindow = 8;
+// Two per synthesis thread keep every thread busy; a chunk is a minute or more of
+// sound, so a slow writer (an encoder) would otherwise hold many of them.
+constexpr std::size_t kWindow = 4;
 
 struct Rendered {
     std::vector<std::int16_t> samples;
