@@ -90,10 +90,7 @@ public:
         for (int i = 0; i < workers; ++i)
             startWorker();
         QTimer watch;
-        QObject::connect(&watch, &QTimer::timeout, [this] {
-            if (interrupted() && !m_stopping)
-                stopAll();
-        });
+        QObject::connect(&watch, &QTimer::timeout, [this] { stopping(); });
         watch.start(50);
         if (m_running > 0)
             m_loop.exec();
@@ -151,7 +148,7 @@ private:
     }
 
     void give(Worker& w) {
-        if (m_stopping || m_next >= m_jobs.size()) {
+        if (stopping() || m_next >= m_jobs.size()) {
             w.job = -1;
             w.process->closeWriteChannel();
             return;
@@ -175,7 +172,8 @@ private:
             showProgress();
             give(w);
         } else if (line.startsWith("failed ")) {
-            say(QString::fromUtf8(line.mid(7)));
+            if (!stopping()) // an interrupted file is counted in the closing line
+                say(QString::fromUtf8(line.mid(7)));
             j.permille = 1000;
             give(w);
         }
@@ -184,17 +182,25 @@ private:
     // A worker is gone: whatever it was speaking failed; another takes its place
     // while files remain, unless workers fail to start or die again and again.
     void ended(Worker& w, const QString& why) {
-        if (w.job >= 0 && !m_stopping) {
+        if (w.job >= 0 && !stopping()) {
             Job& j = m_jobs[std::size_t(w.job)];
             say(QStringLiteral("cannot write %1: %2").arg(j.output, why));
             j.permille = 1000;
         }
         w.job = -1;
         --m_running;
-        if (!m_stopping && m_next < m_jobs.size() && m_replacements++ < 3)
+        if (!stopping() && m_next < m_jobs.size() && m_replacements++ < 3)
             startWorker();
         if (m_running == 0)
             m_loop.quit();
+    }
+
+    // A Ctrl-C reaches the workers as well as this process, and either may see
+    // it first: whatever notices it stops everything, once.
+    bool stopping() {
+        if (interrupted() && !m_stopping)
+            stopAll();
+        return m_stopping;
     }
 
     void stopAll() {

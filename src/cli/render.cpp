@@ -111,7 +111,8 @@ QString renderInto(const QString& text, const QString& output, const QString& su
             reached(position);
         });
     QString error = r.error;
-    if (r.cancelled)
+    // A Ctrl-C reaches the encoder too, which may be the first to fail.
+    if (r.cancelled || interrupted())
         error = QStringLiteral("interrupted: %1 was not written").arg(output);
     if (error.isEmpty() && !subtitleTemp.isEmpty()) {
         const QList<Cue> cues = subtitles.cues(r.frames);

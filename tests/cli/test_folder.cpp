@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <QThread>
+#include <sys/types.h>
 
 namespace sonorel::test {
 namespace {
@@ -143,30 +144,41 @@ TEST_F(SayFolderTest, RunsAWorkerOnEachProcessorAndAnInterruptionStopsThemAll) {
     QDir().mkpath(path("in"));
     for (const char* name : {"in/a.txt", "in/b.txt", "in/c.txt", "in/d.txt"})
         writeFile(name, book);
-    QProcess p;
-    p.start(QStringLiteral(SONOREL_BIN_DIR "/sonorel-say"),
-            {"-v", kG5, "-f", path("in"), "-d", path("out"), "--format", "mp3"});
-    ASSERT_TRUE(p.waitForStarted());
     const int expected = std::clamp(QThread::idealThreadCount(), 1, 4);
     const auto parts = [&] {
         return QDir(path("out")).entryList({"*.part"}, QDir::Files | QDir::Hidden).size();
     };
-    QList<int> workers;
-    while (p.state() == QProcess::Running && (parts() < expected || workers.size() < expected)) {
-        p.waitForFinished(20);
-        workers = childrenOf(p.processId());
-        workers.removeIf([](int pid) { return !isWorker(pid); });
-    }
-    ASSERT_EQ(workers.size(), expected) << "one worker for each processor";
-    EXPECT_EQ(parts(), expected) << "each worker is writing its own file";
+    // SIGTERM to the run alone, and Ctrl-C as a terminal sends it: SIGINT to the
+    // whole process group, the workers and their encoders included.
+    for (const bool wholeGroup : {false, true}) {
+        SCOPED_TRACE(wholeGroup ? "SIGINT to the group" : "SIGTERM to the run");
+        QProcess p;
+        // setsid: a process group of its own, as a shell gives a command.
+        p.start("setsid", {SONOREL_BIN_DIR "/sonorel-say", "-v", kG5, "-f", path("in"), "-d",
+                           path("out"), "--format", "mp3"});
+        ASSERT_TRUE(p.waitForStarted());
+        QList<int> workers;
+        while (p.state() == QProcess::Running &&
+               (parts() < expected || workers.size() < expected)) {
+            p.waitForFinished(20);
+            workers = childrenOf(p.processId());
+            workers.removeIf([](int pid) { return !isWorker(pid); });
+        }
+        ASSERT_EQ(workers.size(), expected) << "one worker for each processor";
+        EXPECT_EQ(parts(), expected) << "each worker is writing its own file";
 
-    p.terminate();
-    ASSERT_TRUE(p.waitForFinished(30000));
-    EXPECT_EQ(p.exitCode(), 1);
-    EXPECT_TRUE(p.readAllStandardError().contains("interrupted: 0 of 4 files written"));
-    EXPECT_TRUE(contents("out").isEmpty()) << contents("out").join(' ').toStdString();
-    for (const int pid : workers)
-        EXPECT_FALSE(isWorker(pid)) << "worker " << pid << " outlived the run";
+        if (wholeGroup)
+            ::kill(-pid_t(p.processId()), SIGINT);
+        else
+            p.terminate();
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitCode(), 1);
+        const QByteArray said = p.readAllStandardError();
+        EXPECT_EQ(said, "sonorel-say: interrupted: 0 of 4 files written\n") << said.toStdString();
+        EXPECT_TRUE(contents("out").isEmpty()) << contents("out").join(' ').toStdString();
+        for (const int pid : workers)
+            EXPECT_FALSE(isWorker(pid)) << "worker " << pid << " outlived the run";
+    }
 }
 
 } // namespace
