@@ -117,6 +117,18 @@ protected:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(bytes);
     }
+    // An environment whose `lame` takes some input, says "lame: disk on fire"
+    // and gives up.
+    QProcessEnvironment failingEncoder() {
+        QDir().mkpath(path("bin"));
+        writeFile("bin/lame",
+                  "#!/bin/sh\nhead -c 1000 >/dev/null\necho 'lame: disk on fire' >&2\nexit 3\n");
+        QFile::setPermissions(path("bin/lame"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("PATH", path("bin") + ':' + env.value("PATH"));
+        return env;
+    }
 };
 
 } // namespace sonorel::test

@@ -80,12 +80,7 @@ TEST_F(SayFolderTest, AFileThatFailsIsNamedAndTheOthersAreWritten) {
     EXPECT_EQ(contents("out"), QStringList{"good.wav"});
 
     // An encoder that gives up fails every file, and leaves nothing.
-    QDir().mkpath(path("bin"));
-    writeFile("bin/lame",
-              "#!/bin/sh\nhead -c 1000 >/dev/null\necho 'lame: disk on fire' >&2\nexit 3\n");
-    QFile::setPermissions(path("bin/lame"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("PATH", path("bin") + ':' + env.value("PATH"));
+    const QProcessEnvironment env = failingEncoder();
     writeFile("other.txt", kText.toUtf8());
     const SayRun lame =
         say({"-f", path("good.txt"), "-f", path("other.txt"), "-d", path("mp3"), "--format", "mp3"},

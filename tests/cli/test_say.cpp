@@ -321,12 +321,7 @@ TEST_F(SayTest, ShowsProgressOnlyOnATerminal) {
 
 TEST_F(SayTest, AnEncoderThatFailsIsReportedAndLeavesNoMp3) {
     // A stand-in encoder first on PATH that takes some input, then gives up.
-    QDir().mkpath(path("bin"));
-    writeFile("bin/lame",
-              "#!/bin/sh\nhead -c 1000 >/dev/null\necho 'lame: disk on fire' >&2\nexit 3\n");
-    QFile::setPermissions(path("bin/lame"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("PATH", path("bin") + ':' + env.value("PATH"));
+    const QProcessEnvironment env = failingEncoder();
     QDir().mkpath(path("out"));
     const SayRun r = say({"-o", path("out/x.mp3"), kText + ' ' + kText}, {}, env);
     EXPECT_EQ(r.status, 1);
