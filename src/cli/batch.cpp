@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <QCoreApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QHash>
 #include <QProcess>
@@ -92,8 +92,9 @@ public:
         QTimer watch;
         QObject::connect(&watch, &QTimer::timeout, [this] { stopping(); });
         watch.start(50);
+        // The program's one event loop: a folder run is all this process does.
         if (m_running > 0)
-            m_loop.exec();
+            QCoreApplication::exec();
         m_progress.finish();
 
         const int total = int(m_jobs.size());
@@ -192,7 +193,7 @@ private:
         if (!stopping() && m_next < m_jobs.size() && m_replacements++ < 3)
             startWorker();
         if (m_running == 0)
-            m_loop.quit();
+            QCoreApplication::exit(0);
     }
 
     // A Ctrl-C reaches the workers as well as this process, and either may see
@@ -224,7 +225,6 @@ private:
     QString m_program;
     ProgressLine m_progress;
     std::vector<std::unique_ptr<Worker>> m_workers;
-    QEventLoop m_loop;
     std::size_t m_next = 0;
     int m_running = 0, m_converted = 0, m_replacements = 0;
     bool m_stopping = false;

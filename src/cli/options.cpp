@@ -1,10 +1,8 @@
 #include "cli/options.h"
 
-namespace sonorel::cli {
+#include "cli/outputs.h"
 
-const QStringList kFolderFormats = {QStringLiteral("wav"), QStringLiteral("flac"),
-                                    QStringLiteral("ogg"), QStringLiteral("opus"),
-                                    QStringLiteral("mp3")};
+namespace sonorel::cli {
 
 namespace {
 
@@ -142,7 +140,9 @@ ParseResult parseArguments(const QStringList& arguments) {
         if (!o.output.isEmpty())
             return fail(QStringLiteral("give -o OUT for one file or -d FOLDER for several"));
         o.format = o.format.isEmpty() ? QStringLiteral("wav") : o.format.toLower();
-        if (!kFolderFormats.contains(o.format))
+        // The types -o knows by extension, standard output aside.
+        const OutputKind kind = outputKindFor(QStringLiteral("x.") + o.format);
+        if (kind == OutputKind::Unknown || kind == OutputKind::StandardOutput)
             return fail(QStringLiteral("--format takes wav, flac, ogg, opus or mp3, not \"%1\"")
                             .arg(o.format));
         o.subtitles = o.subtitles.toLower();

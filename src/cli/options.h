@@ -28,9 +28,6 @@ struct Options {
     QString format;    // with -d: the files' extension ("wav" unless told)
 };
 
-// What --format takes.
-extern const QStringList kFolderFormats;
-
 struct ParseResult {
     std::optional<Options> options;
     QString error; // a usage error, when options is empty
